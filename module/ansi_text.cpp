@@ -1,0 +1,106 @@
+#include "module/ansi_text.h"
+
+#include <oleauto.h>
+
+#include <cwchar>
+
+namespace quillon {
+
+namespace {
+
+UINT ThreadAnsiCodePage() {
+  UINT cp = 0;
+  if (GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                     reinterpret_cast<LPWSTR>(&cp), sizeof(cp) / sizeof(WCHAR)) == 0 ||
+      cp == 0) {
+    cp = GetACP();
+  }
+  return cp;
+}
+
+unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+}  // namespace
+
+CodePage::CodePage() : CodePage(ThreadAnsiCodePage()) {}
+
+CodePage::CodePage(UINT id) : id_(id) {
+  if (!GetCPInfo(id_, &info_)) info_ = CPINFO{};
+}
+
+bool CodePage::IsLeadByte(unsigned char c) const {
+  for (int i = 0; i + 1 < MAX_LEADBYTES && info_.LeadByte[i]; i += 2) {
+    if (c >= info_.LeadByte[i] && c <= info_.LeadByte[i + 1]) return true;
+  }
+  return false;
+}
+
+size_t CodePage::CharLength(std::string_view text, size_t i) const {
+  return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+}
+
+std::string ToAnsi(const wchar_t* text) { return ToAnsi(text, CodePage()); }
+
+std::string ToAnsi(const wchar_t* text, const CodePage& cp) {
+  if (!text || !*text) return {};
+  const int wide_length = static_cast<int>(wcslen(text));
+  const int n = WideCharToMultiByte(cp.Id(), 0, text, wide_length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(cp.Id(), 0, text, wide_length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring ToWide(std::string_view text) {
+  if (text.empty()) return {};
+  const UINT cp = CodePage().Id();
+  const int length = static_cast<int>(text.size());
+  const int n = MultiByteToWideChar(cp, 0, text.data(), length, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(cp, 0, text.data(), length, out.data(), n);
+  return out;
+}
+
+BSTR ToBstr(std::string_view text) {
+  const std::wstring wide = ToWide(text);
+  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+std::string_view TrimLeadingWhite(std::string_view text) {
+  size_t start = 0;
+  while (start < text.size() && IsWhite(static_cast<unsigned char>(text[start]))) ++start;
+  return text.substr(start);
+}
+
+std::string_view TrimWhite(std::string_view text, const CodePage& cp) {
+  text = TrimLeadingWhite(text);
+  // Walk forward so that a trail byte is never mistaken for white space.
+  size_t end = 0;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = cp.CharLength(text, i);
+    if (n > 1 || !IsWhite(static_cast<unsigned char>(text[i]))) end = i + n;
+    i += n;
+  }
+  return text.substr(0, end);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b, const CodePage& cp) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const size_t na = cp.CharLength(a, i);
+    const size_t nb = cp.CharLength(b, j);
+    if (na != nb) return false;
+    if (na == 1) {
+      if (FoldAscii(a[i]) != FoldAscii(b[j])) return false;
+    } else if (a.compare(i, na, b, j, nb) != 0) {
+      return false;
+    }
+    i += na;
+    j += nb;
+  }
+  return i == a.size() && j == b.size();
+}
+
+}  // namespace quillon

@@ -1,0 +1,52 @@
+// Text inside the component is a byte string in the ANSI code page of the calling
+// thread's locale; it becomes UTF-16 only at the automation boundary. These helpers do
+// the two conversions and the multibyte-aware trimming and comparing that every
+// subsystem shares: the second byte of a double-byte character is never looked at as a
+// character of its own.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// The ANSI code page of the calling thread's locale, with its lead-byte ranges.
+class CodePage {
+ public:
+  CodePage();  // the calling thread's
+  explicit CodePage(UINT id);
+
+  UINT Id() const { return id_; }
+  bool IsLeadByte(unsigned char c) const;
+  // Length in bytes of the character starting at text[i] (1 or 2); a lead byte at the
+  // very end counts as a character of its own.
+  size_t CharLength(std::string_view text, size_t i) const;
+
+ private:
+  UINT id_;
+  CPINFO info_{};
+};
+
+// UTF-16 up to its first zero character into ANSI; characters without a mapping
+// become the code page's default character; null gives empty text.
+std::string ToAnsi(const wchar_t* text);
+std::string ToAnsi(const wchar_t* text, const CodePage& cp);
+// ANSI over its full length into UTF-16.
+std::wstring ToWide(std::string_view text);
+// A new BSTR from ANSI text (never null: empty text gives an empty string).
+BSTR ToBstr(std::string_view text);
+
+// The multibyte space class: space, tab, line feed, vertical tab, form feed, return.
+inline bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string_view TrimWhite(std::string_view text, const CodePage& cp);
+std::string_view TrimLeadingWhite(std::string_view text);
+
+// Equality without regard to the case of single-byte letters; double-byte characters
+// compare byte for byte, and a trail byte is never folded.
+bool EqualsNoCase(std::string_view a, std::string_view b, const CodePage& cp);
+
+}  // namespace quillon

@@ -1,0 +1,67 @@
+// IDispatch for every dual interface of the component, served from the registered type
+// library: names resolve as the type library resolves them (without regard to case) and
+// arguments are coerced to the declared types before a member runs.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+namespace quillon {
+
+// The type description of each interface, loaded once per process on first use and
+// kept until the module unloads.
+class TypeInfoCache {
+ public:
+  // A borrowed pointer (the cache keeps the reference), or the loader's failure.
+  static HRESULT Get(REFIID iid, LCID lcid, ITypeInfo** info);
+  static void ReleaseAll();
+  // How many descriptions have been loaded since the process started (for tests).
+  static LONG LoadCount();
+};
+
+template <class Itf, const IID* Iid>
+class DispatchImpl : public Itf {
+ public:
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    ITypeInfo* cached = nullptr;
+    const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
+    if (FAILED(hr)) return hr;
+    cached->AddRef();
+    *info = cached;
+    return S_OK;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
+                             DISPID* ids) override {
+    ITypeInfo* cached = nullptr;
+    const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
+    return FAILED(hr) ? hr : DispGetIDsOfNames(cached, names, count, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* exception, UINT* arg_error) override {
+    ITypeInfo* cached = nullptr;
+    const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
+    return FAILED(hr) ? hr
+                      : DispInvoke(static_cast<Itf*>(this), cached, id, flags, params, result,
+                                   exception, arg_error);
+  }
+};
+
+// ISupportErrorInfo that names the class's own dual interface. The component never sets
+// an error object; failures are reported through the Ldap object's error state.
+template <const IID* Iid>
+class SupportErrorInfoImpl : public ISupportErrorInfo {
+ public:
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
+    return IsEqualIID(riid, *Iid) ? S_OK : S_FALSE;
+  }
+};
+
+}  // namespace quillon

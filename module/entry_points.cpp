@@ -1,0 +1,47 @@
+// The four entry points of an in-process COM server, and DllMain.
+#include <windows.h>
+
+#include "module/module.h"
+#include "module/quillon_app.h"
+#include "module/registration.h"
+
+using quillon::Module;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    DisableThreadLibraryCalls(instance);
+    quillon::theApp.InitInstance(instance);
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    // Only on FreeLibrary: at process exit other DLLs may already be gone.
+    quillon::theApp.ExitInstance();
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+  return Module::Instance().GetClassObject(clsid, riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() { return Module::Instance().LockCount() == 0 ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() {
+  Module& module = Module::Instance();
+  for (size_t i = 0; i < module.ClassCount(); ++i) {
+    const HRESULT hr = module.Classes()[i].update_registry(true);
+    if (FAILED(hr)) return hr;
+  }
+  return quillon::RegisterModuleTypeLibrary(module.FilePath());
+}
+
+STDAPI DllUnregisterServer() {
+  Module& module = Module::Instance();
+  for (size_t i = 0; i < module.ClassCount(); ++i) {
+    const HRESULT hr = module.Classes()[i].update_registry(false);
+    if (FAILED(hr)) return hr;
+  }
+  return quillon::UnregisterModuleTypeLibrary(module.LibraryId());
+}
+
+}  // extern "C"

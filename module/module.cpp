@@ -1,0 +1,67 @@
+#include "module/module.h"
+
+#include "module/dispatch.h"
+
+namespace quillon {
+
+Module& Module::Instance() {
+  static Module module;
+  return module;
+}
+
+Module::Module() { InitializeCriticalSection(&class_object_lock_); }
+
+void Module::Init(HINSTANCE instance, ClassEntry* classes, size_t class_count, const GUID* libid) {
+  instance_ = instance;
+  classes_ = classes;
+  class_count_ = class_count;
+  libid_ = libid;
+}
+
+void Module::Term() {
+  for (size_t i = 0; i < class_count_; ++i) {
+    if (IUnknown* object = classes_[i].class_object) {
+      classes_[i].class_object = nullptr;
+      object->Release();
+    }
+  }
+  TypeInfoCache::ReleaseAll();
+}
+
+std::wstring Module::FilePath() const {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(instance_, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+HRESULT Module::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  for (size_t i = 0; i < class_count_; ++i) {
+    ClassEntry& entry = classes_[i];
+    if (!IsEqualCLSID(clsid, *entry.clsid)) continue;
+    if (!entry.class_object) {
+      // Concurrent first requests from several apartments must end with one object.
+      EnterCriticalSection(&class_object_lock_);
+      HRESULT hr = S_OK;
+      if (!entry.class_object) {
+        IUnknown* made = nullptr;
+        hr = entry.create_class_object(entry.create_instance, &made);
+        if (SUCCEEDED(hr)) entry.class_object = made;
+      }
+      LeaveCriticalSection(&class_object_lock_);
+      if (FAILED(hr)) return hr;
+    }
+    return entry.class_object->QueryInterface(riid, ppv);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+}  // namespace quillon

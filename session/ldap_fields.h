@@ -1,0 +1,67 @@
+// The state of one Ldap object: a plain record of settings plus the error state.
+// Property setters only convert and store; operations read the record, talk to the
+// directory once and leave their outcome in the error state.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct ResultTree;
+
+// One attribute staged for Add or Modify: its values, in call order, with the declared
+// size of each recorded as decimal text.
+struct StagedAttribute {
+  std::string name;
+  std::vector<unsigned char*> values;  // buffers owned by the staged value pool
+  std::vector<std::string> sizes;
+  long add_flag = 0;
+};
+
+// Codes of the operations, in CurrentOperation.
+enum OperationCode : long {
+  kNoOperation = -1,
+  kOpAdd = 0,
+  kOpDelete = 1,
+  kOpModify = 2,
+  kOpModifyDN = 3,
+  kOpQuery = 4,
+};
+
+struct LdapFields {
+  std::shared_ptr<const ResultTree> result_tree;  // latest successful search
+  std::vector<std::unique_ptr<unsigned char[]>> staged_value_pool;
+  long is_error = 0;
+  std::string error_reason;
+  std::string component_name = "Quillon";
+  std::string policy_refusal_text;
+  std::string admin_policy_path;
+  std::string site_policy_path;
+  long policy_files_missing = 0;
+  long current_operation = kNoOperation;
+  long port = -1;     // -1: not set
+  long timeout = 0;   // seconds; 0: none
+  long max_rows = 0;  // 0 or less: none
+  std::string user_name;
+  std::string password;
+  std::string attributes;
+  std::string filter = "(objectclass = *)";
+  std::string sort;
+  std::string dn;
+  std::string new_rdn;
+  std::string server_name;
+  long scope = 1;  // 0 base, 1 one level, 2 subtree
+  long sort_ascending = 1;
+  long sort_case_sensitive = 1;
+  std::vector<StagedAttribute> staged_attributes;
+
+  // An error is always this pair of writes; nothing else reports one.
+  void SetError(std::string message) {
+    is_error = 1;
+    error_reason = std::move(message);
+  }
+};
+
+}  // namespace quillon

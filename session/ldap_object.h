@@ -1,0 +1,56 @@
+// CLdap, the one object a page creates ("Quillon.Ldap"). Every member returns S_OK;
+// operations report their outcome only through IsError and ErrorReason.
+#pragma once
+
+#include <windows.h>
+
+#include "module/com_object.h"
+#include "module/dispatch.h"
+#include "quillon.h"
+#include "session/ldap_fields.h"
+
+namespace quillon {
+
+class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap, &IID_ILdap> {
+ public:
+  static const InterfaceEntry kInterfaces[];
+
+  // The class object's creation routine: plain, or aggregated when outer is given.
+  static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
+
+  const LdapFields& Fields() const { return f_; }
+
+  // ILdap
+  STDMETHODIMP Add() override;
+  STDMETHODIMP put_Port(LONG value) override;
+  STDMETHODIMP put_UserName(BSTR value) override;
+  STDMETHODIMP put_Password(BSTR value) override;
+  STDMETHODIMP get_IsError(SHORT* value) override;
+  STDMETHODIMP get_ErrorReason(BSTR* value) override;
+  STDMETHODIMP Delete() override;
+  STDMETHODIMP Modify() override;
+  STDMETHODIMP Query(VARIANT* result) override;
+  STDMETHODIMP put_Attributes(BSTR value) override;
+  STDMETHODIMP put_Filter(BSTR value) override;
+  STDMETHODIMP put_Timeout(LONG value) override;
+  STDMETHODIMP put_Scope(BSTR value) override;
+  STDMETHODIMP ModifyDN() override;
+  STDMETHODIMP put_MaxRows(ULONG value) override;
+  STDMETHODIMP put_Sort(BSTR value) override;
+  STDMETHODIMP put_SortAscending(LONG value) override;
+  STDMETHODIMP put_SortCaseSensitive(LONG value) override;
+  STDMETHODIMP put_FilterFile(BSTR value) override;
+  STDMETHODIMP AttributeAdd(BSTR name, VARIANT value, LONG size) override;
+  STDMETHODIMP AttributeModify(BSTR name, VARIANT value, LONG size, LONG add) override;
+  STDMETHODIMP DN(BSTR attribute, BSTR value) override;
+  STDMETHODIMP NewRDN(BSTR attribute, BSTR value) override;
+  STDMETHODIMP put_ServerName(BSTR value) override;
+
+ protected:
+  CLdap() = default;
+
+ private:
+  LdapFields f_;
+};
+
+}  // namespace quillon

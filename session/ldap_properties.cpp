@@ -1,0 +1,111 @@
+// The property setters and the two getters of the Ldap object. None of them touches the
+// network or the error state.
+#include <memory>
+#include <new>
+
+#include "module/ansi_text.h"
+#include "session/filter_file.h"
+#include "session/ldap_object.h"
+
+namespace quillon {
+
+namespace {
+
+// Filter and Sort keep their previous value when the new one trims to nothing.
+void StoreTrimmedIfNotEmpty(BSTR value, std::string* field) {
+  const CodePage cp;
+  const std::string text = ToAnsi(value, cp);
+  const std::string_view trimmed = TrimWhite(text, cp);
+  if (!trimmed.empty()) field->assign(trimmed);
+}
+
+}  // namespace
+
+STDMETHODIMP CLdap::put_ServerName(BSTR value) {
+  f_.server_name = ToAnsi(value);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Port(LONG value) {
+  f_.port = value < 0 ? -1 : value;
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_UserName(BSTR value) {
+  f_.user_name = ToAnsi(value);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Password(BSTR value) {
+  f_.password = ToAnsi(value);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Attributes(BSTR value) {
+  f_.attributes = ToAnsi(value);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Filter(BSTR value) {
+  StoreTrimmedIfNotEmpty(value, &f_.filter);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Sort(BSTR value) {
+  StoreTrimmedIfNotEmpty(value, &f_.sort);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Scope(BSTR value) {
+  const CodePage cp;
+  const std::string text = ToAnsi(value, cp);
+  if (EqualsNoCase(text, "base", cp)) {
+    f_.scope = 0;
+  } else if (EqualsNoCase(text, "subtree", cp)) {
+    f_.scope = 2;
+  } else {
+    f_.scope = 1;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_Timeout(LONG value) {
+  f_.timeout = value < 0 ? 0 : value;
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_MaxRows(ULONG value) {
+  // The 32 bits go unchanged into the signed field: 2^31 and above read as no limit.
+  f_.max_rows = static_cast<long>(value);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_SortAscending(LONG value) {
+  f_.sort_ascending = value;
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_SortCaseSensitive(LONG value) {
+  f_.sort_case_sensitive = value;
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::put_FilterFile(BSTR value) {
+  std::string filter;
+  if (ReadFilterFile(value, &filter) && !filter.empty()) f_.filter = std::move(filter);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::get_IsError(SHORT* value) {
+  if (!value) return E_POINTER;
+  *value = static_cast<SHORT>(f_.is_error & 0xFFFF);
+  return S_OK;
+}
+
+STDMETHODIMP CLdap::get_ErrorReason(BSTR* value) {
+  if (!value) return E_POINTER;
+  *value = ToBstr(f_.error_reason);
+  return *value ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace quillon
