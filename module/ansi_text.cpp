@@ -18,7 +18,9 @@ UINT ThreadAnsiCodePage() {
   return cp;
 }
 
-unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+unsigned char FoldAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 }  // namespace
 
@@ -39,7 +41,9 @@ size_t CodePage::CharLength(std::string_view text, size_t i) const {
   return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
 
-std::string ToAnsi(const wchar_t* text) { return ToAnsi(text, CodePage()); }
+std::string ToAnsi(const wchar_t* text) {
+  return ToAnsi(text, CodePage());
+}
 
 std::string ToAnsi(const wchar_t* text, const CodePage& cp) {
   if (!text || !*text) return {};

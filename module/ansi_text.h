@@ -40,7 +40,9 @@ std::wstring ToWide(std::string_view text);
 BSTR ToBstr(std::string_view text);
 
 // The multibyte space class: space, tab, line feed, vertical tab, form feed, return.
-inline bool IsWhite(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IsWhite(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string_view TrimWhite(std::string_view text, const CodePage& cp);
 std::string_view TrimLeadingWhite(std::string_view text);

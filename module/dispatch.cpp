@@ -32,8 +32,8 @@ HRESULT TypeInfoCache::Get(REFIID iid, LCID lcid, ITypeInfo** info) {
       const HRESULT hr = Load(iid, lcid, &loaded);
       if (FAILED(hr)) return hr;
       // Two apartments may race to the first call: the first one stored wins.
-      if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_slots[i]),
-                                            loaded, nullptr) != nullptr) {
+      if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_slots[i]), loaded,
+                                            nullptr) != nullptr) {
         loaded->Release();
       } else {
         InterlockedIncrement(&g_load_count);
@@ -53,6 +53,8 @@ void TypeInfoCache::ReleaseAll() {
   }
 }
 
-LONG TypeInfoCache::LoadCount() { return g_load_count; }
+LONG TypeInfoCache::LoadCount() {
+  return g_load_count;
+}
 
 }  // namespace quillon

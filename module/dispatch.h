@@ -38,14 +38,13 @@ class DispatchImpl : public Itf {
     *info = cached;
     return S_OK;
   }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
-                             DISPID* ids) override {
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
     ITypeInfo* cached = nullptr;
     const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
     return FAILED(hr) ? hr : DispGetIDsOfNames(cached, names, count, ids);
   }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
-                      VARIANT* result, EXCEPINFO* exception, UINT* arg_error) override {
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* exception, UINT* arg_error) override {
     ITypeInfo* cached = nullptr;
     const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
     return FAILED(hr) ? hr

@@ -24,7 +24,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   return Module::Instance().GetClassObject(clsid, riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() { return Module::Instance().LockCount() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  return Module::Instance().LockCount() == 0 ? S_OK : S_FALSE;
+}
 
 STDAPI DllRegisterServer() {
   Module& module = Module::Instance();

@@ -9,7 +9,9 @@ Module& Module::Instance() {
   return module;
 }
 
-Module::Module() { InitializeCriticalSection(&class_object_lock_); }
+Module::Module() {
+  InitializeCriticalSection(&class_object_lock_);
+}
 
 void Module::Init(HINSTANCE instance, ClassEntry* classes, size_t class_count, const GUID* libid) {
   instance_ = instance;

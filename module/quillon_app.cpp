@@ -54,6 +54,8 @@ void CQuillonApp::InitInstance(HINSTANCE instance) {
   Module::Instance().Init(instance, g_classes, 1, &LIBID_QUILLONLib);
 }
 
-void CQuillonApp::ExitInstance() { Module::Instance().Term(); }
+void CQuillonApp::ExitInstance() {
+  Module::Instance().Term();
+}
 
 }  // namespace quillon

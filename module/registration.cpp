@@ -14,9 +14,13 @@ const wchar_t kModulePathData[] = L"<module path>";
 
 namespace {
 
-size_t Depth(const wchar_t* key) { return std::count(key, key + wcslen(key), L'\\'); }
+size_t Depth(const wchar_t* key) {
+  return std::count(key, key + wcslen(key), L'\\');
+}
 
-HRESULT FromWin32(LONG error) { return HRESULT_FROM_WIN32(static_cast<DWORD>(error)); }
+HRESULT FromWin32(LONG error) {
+  return HRESULT_FROM_WIN32(static_cast<DWORD>(error));
+}
 
 HRESULT WriteEntry(HKEY root, const RegistryEntry& entry, const std::wstring& module_path) {
   if (entry.replace_tree) {
@@ -63,18 +67,24 @@ HRESULT WriteRegistryEntries(HKEY root, const RegistryEntry* entries, size_t cou
 HRESULT RemoveRegistryEntries(HKEY root, const RegistryEntry* entries, size_t count) {
   std::vector<const wchar_t*> keys;
   for (size_t i = 0; i < count; ++i) {
-    const bool seen = std::any_of(keys.begin(), keys.end(),
-                                  [&](const wchar_t* k) { return _wcsicmp(k, entries[i].key) == 0; });
+    const bool seen = std::any_of(keys.begin(), keys.end(), [&](const wchar_t* k) {
+      return _wcsicmp(k, entries[i].key) == 0;
+    });
     if (!seen) keys.push_back(entries[i].key);
   }
   std::stable_sort(keys.begin(), keys.end(),
                    [](const wchar_t* a, const wchar_t* b) { return Depth(a) > Depth(b); });
+  // Every key is tried, so that a rollback removes all it can; the first failure is
+  // the one reported.
+  HRESULT first_failure = S_OK;
   for (const wchar_t* key : keys) {
     if (HasSubkeys(root, key)) continue;
     const LONG error = RegDeleteKeyW(root, key);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return FromWin32(error);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && SUCCEEDED(first_failure)) {
+      first_failure = FromWin32(error);
+    }
   }
-  return S_OK;
+  return first_failure;
 }
 
 HRESULT RegisterModuleTypeLibrary(const std::wstring& module_path) {

@@ -16,14 +16,32 @@ HRESULT CLdap::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
 
 // The operations and the staging and naming methods are not built yet; they say so
 // rather than pretend to succeed.
-STDMETHODIMP CLdap::Add() { return E_NOTIMPL; }
-STDMETHODIMP CLdap::Delete() { return E_NOTIMPL; }
-STDMETHODIMP CLdap::Modify() { return E_NOTIMPL; }
-STDMETHODIMP CLdap::ModifyDN() { return E_NOTIMPL; }
-STDMETHODIMP CLdap::Query(VARIANT*) { return E_NOTIMPL; }
-STDMETHODIMP CLdap::AttributeAdd(BSTR, VARIANT, LONG) { return E_NOTIMPL; }
-STDMETHODIMP CLdap::AttributeModify(BSTR, VARIANT, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP CLdap::DN(BSTR, BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CLdap::NewRDN(BSTR, BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CLdap::Add() {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::Delete() {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::Modify() {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::ModifyDN() {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::Query(VARIANT*) {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::AttributeAdd(BSTR, VARIANT, LONG) {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::AttributeModify(BSTR, VARIANT, LONG, LONG) {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::DN(BSTR, BSTR) {
+  return E_NOTIMPL;
+}
+STDMETHODIMP CLdap::NewRDN(BSTR, BSTR) {
+  return E_NOTIMPL;
+}
 
 }  // namespace quillon

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs one VBScript or JScript file with cscript under Wine and compares its whole output
+# with the expected text kept beside it (<script>.expected). cscript under Wine prints
+# nothing and exits 0 when a script stops on a run-time error, so the exit status proves
+# nothing: every script prints a last marker line, and the comparison catches its absence.
+#   run-script.sh <build dir> <script> [<slapd dir>]
+# With a slapd folder the script gets the server's host and port as its two arguments,
+# and @HOST@ and @PORT@ in the expected text stand for them.
+set -euo pipefail
+build=${1:?build dir}
+script=${2:?script}
+slapd_dir=${3:-}
+expected="${EXPECTED:-$script.expected}"
+args=()
+host=127.0.0.1
+port=
+if [ -n "$slapd_dir" ]; then
+  port=$(cat "$slapd_dir/port")
+  args=("$host" "$port")
+fi
+run="$build/wine-run.sh"
+winpath=$(WINEDEBUG=-all "$run" winepath -w "$script" 2>/dev/null | tr -d '\r')
+actual=$("$run" cscript //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d '\r')
+want=$(sed -e "s/@HOST@/$host/g" -e "s/@PORT@/$port/g" "$expected")
+if [ "$actual" != "$want" ]; then
+  echo "Output of $(basename "$script") differs from $(basename "$expected") (- expected, + actual):"
+  diff -u <(printf '%s\n' "$want") <(printf '%s\n' "$actual") | tail -n +3
+  exit 1
+fi
+echo "$(basename "$script"): output as expected"
