@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "session/ldap_handles.h"
+
 namespace quillon {
 
 struct ResultTree;
@@ -31,6 +33,7 @@ enum OperationCode : long {
 };
 
 struct LdapFields {
+  LdapSession connection;                         // open only while an operation runs
   std::shared_ptr<const ResultTree> result_tree;  // latest successful search
   std::vector<std::unique_ptr<unsigned char[]>> staged_value_pool;
   long is_error = 0;

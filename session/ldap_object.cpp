@@ -19,13 +19,7 @@ HRESULT CLdap::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
 STDMETHODIMP CLdap::Add() {
   return E_NOTIMPL;
 }
-STDMETHODIMP CLdap::Delete() {
-  return E_NOTIMPL;
-}
 STDMETHODIMP CLdap::Modify() {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::ModifyDN() {
   return E_NOTIMPL;
 }
 STDMETHODIMP CLdap::Query(VARIANT*) {
@@ -35,12 +29,6 @@ STDMETHODIMP CLdap::AttributeAdd(BSTR, VARIANT, LONG) {
   return E_NOTIMPL;
 }
 STDMETHODIMP CLdap::AttributeModify(BSTR, VARIANT, LONG, LONG) {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::DN(BSTR, BSTR) {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::NewRDN(BSTR, BSTR) {
   return E_NOTIMPL;
 }
 

@@ -176,7 +176,7 @@ TEST_F(FilterFileTest, AFileTooLargeFor32BitsIsNotReadInPart) {
 
 TEST(LdapProperties, NotYetBuiltMembersSayNotImplemented) {
   ComPtr<ILdap> ldap = NewLdap();
-  EXPECT_EQ(ldap->Delete(), E_NOTIMPL);
+  EXPECT_EQ(ldap->Add(), E_NOTIMPL);
   EXPECT_EQ(FieldsOf(ldap).is_error, 0);
 }
 

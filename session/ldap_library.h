@@ -1,0 +1,56 @@
+// The LDAP client library calls the component makes, as one table of function pointers.
+// By default the table is bound to wldap32 (8-bit strings in the thread's ANSI code page).
+// Tests install a recording table to see what no real server shows: the exact calls and
+// their arguments, and that everything the library hands out is given back.
+#pragma once
+
+#include <windows.h>
+// winldap.h first: winber.h uses its types.
+#include <winldap.h>
+#include <winber.h>
+
+namespace quillon {
+
+struct LdapLibrary {
+  LDAP*(LDAPAPI* open)(const PCHAR host, ULONG port);
+  ULONG(LDAPAPI* set_option)(LDAP* ld, int option, const void* value);
+  ULONG(LDAPAPI* simple_bind_s)(LDAP* ld, PCHAR dn, PCHAR password);
+  ULONG(LDAPAPI* simple_bind)(LDAP* ld, PCHAR dn, PCHAR password);
+  ULONG(LDAPAPI* result)
+  (LDAP* ld, ULONG msgid, ULONG all, l_timeval* timeout, LDAPMessage** response);
+  ULONG(LDAPAPI* result2error)(LDAP* ld, LDAPMessage* response, ULONG free_it);
+  ULONG(LDAPAPI* abandon)(LDAP* ld, ULONG msgid);
+  ULONG(LDAPAPI* get_last_error)();
+  ULONG(LDAPAPI* unbind)(LDAP* ld);
+  PCHAR(LDAPAPI* err2string)(ULONG code);
+  ULONG(LDAPAPI* delete_s)(LDAP* ld, const PCHAR dn);
+  ULONG(LDAPAPI* add_s)(LDAP* ld, PCHAR dn, LDAPModA* mods[]);
+  ULONG(LDAPAPI* modify_s)(LDAP* ld, PCHAR dn, LDAPModA* mods[]);
+  ULONG(LDAPAPI* modrdn2_s)(LDAP* ld, const PCHAR dn, const PCHAR new_rdn, INT delete_old_rdn);
+  ULONG(LDAPAPI* search_s)
+  (LDAP* ld, const PCHAR base, ULONG scope, const PCHAR filter, PCHAR attrs[], ULONG attrs_only,
+   LDAPMessage** response);
+  ULONG(LDAPAPI* search_st)
+  (LDAP* ld, const PCHAR base, ULONG scope, const PCHAR filter, PCHAR attrs[], ULONG attrs_only,
+   l_timeval* timeout, LDAPMessage** response);
+  ULONG(LDAPAPI* count_entries)(LDAP* ld, LDAPMessage* response);
+  LDAPMessage*(LDAPAPI* first_entry)(LDAP* ld, LDAPMessage* response);
+  LDAPMessage*(LDAPAPI* next_entry)(LDAP* ld, LDAPMessage* entry);
+  PCHAR(LDAPAPI* get_dn)(LDAP* ld, LDAPMessage* entry);
+  PCHAR(LDAPAPI* first_attribute)(LDAP* ld, LDAPMessage* entry, BerElement** state);
+  PCHAR(LDAPAPI* next_attribute)(LDAP* ld, LDAPMessage* entry, BerElement* state);
+  void(LDAPAPI* ber_free)(BerElement* state, INT free_buffer);
+  berval**(LDAPAPI* get_values_len)(LDAP* ld, LDAPMessage* entry, const PCHAR name);
+  ULONG(LDAPAPI* value_free_len)(berval** values);
+  void(LDAPAPI* memfree)(PCHAR block);
+  ULONG(LDAPAPI* msgfree)(LDAPMessage* response);
+};
+
+// The table in use.
+const LdapLibrary& Ldap();
+// Replaces the table (null: back to wldap32). For tests only.
+void UseLdapLibrary(const LdapLibrary* library);
+// The table bound to wldap32, for fakes that pass some calls through.
+const LdapLibrary& SystemLdapLibrary();
+
+}  // namespace quillon

@@ -1,0 +1,26 @@
+#include "session/operation.h"
+
+#include "policy/hosting_policy.h"
+#include "session/connection.h"
+
+namespace quillon {
+
+void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationRequest& request) {
+  f.current_operation = traits.code;
+  ApplyServerDefaults(f);
+  const std::string server = f.server_name;
+  std::string dn = f.dn;
+  if (server.empty()) return f.SetError(kNoServerMessage);
+  if (dn.empty()) return f.SetError(traits.empty_dn_message);
+  // DN composes names with a leading comma; only the copy loses it.
+  if (dn[0] == ',') dn.erase(0, 1);
+  if (traits.own_check) {
+    if (const char* refusal = traits.own_check(f)) return f.SetError(refusal);
+  }
+  if (!ConnectAndBind(f, server)) return;
+  const ULONG rc = request(f.connection.Get(), dn);
+  if (rc != 0) f.SetError(LdapErrorText(static_cast<long>(rc)));
+  f.connection.Reset();
+}
+
+}  // namespace quillon
