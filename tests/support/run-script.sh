@@ -21,6 +21,11 @@ fi
 run="$build/wine-run.sh"
 winpath=$(WINEDEBUG=-all "$run" winepath -w "$script" 2>/dev/null | tr -d '\r')
 actual=$("$run" cscript //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d '\r')
+# An optional <script>.after checks the directory with the OpenLDAP tools afterwards;
+# its output is part of what is compared.
+if [ -f "$script.after" ]; then
+  actual+=$'\n'$(HOST="$host" PORT="$port" bash "$script.after" 2>&1)
+fi
 want=$(sed -e "s/@HOST@/$host/g" -e "s/@PORT@/$port/g" "$expected")
 if [ "$actual" != "$want" ]; then
   echo "Output of $(basename "$script") differs from $(basename "$expected") (- expected, + actual):"

@@ -1,0 +1,183 @@
+// Delete and ModifyDN through the shared operation shape, against the recording library:
+// what is sent, in which order, and what the page reads afterwards.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "recording_ldap.h"
+#include "session/connection.h"
+#include "test_support.h"
+
+namespace quillon {
+namespace {
+
+using test::FieldsOf;
+using test::NewLdap;
+using Calls = std::vector<std::string>;
+
+class OperationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ldap_ = NewLdap();
+    Put(&ILdap::put_ServerName, L"127.0.0.1");
+  }
+  void Put(HRESULT (STDMETHODCALLTYPE ILdap::*setter)(BSTR), const wchar_t* text) {
+    (ldap_.Get()->*setter)(Bstr(text).Get());
+  }
+  void Dn(const wchar_t* attribute, const wchar_t* value) {
+    ldap_->DN(Bstr(attribute).Get(), Bstr(value).Get());
+  }
+  std::string Reason() { return FieldsOf(ldap_).error_reason; }
+
+  test::RecordingLdap lib_;
+  ComPtr<ILdap> ldap_;
+};
+
+TEST_F(OperationTest, DeleteSendsTheComposedNameWithoutItsLeadingComma) {
+  Dn(L"ou", L"People");
+  Dn(L" cn ", L"\tAnn Lee ");
+  ASSERT_EQ(ldap_->Delete(), S_OK);
+  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 389", "bind_s null null record size 0 time 0",
+                               "delete \"cn=Ann Lee,ou=People\"", "unbind"}));
+  EXPECT_EQ(FieldsOf(ldap_).dn, ",cn=Ann Lee,ou=People") << "the object keeps its comma";
+  EXPECT_EQ(FieldsOf(ldap_).port, 389) << "the default port stays for later operations";
+  EXPECT_EQ(FieldsOf(ldap_).is_error, 0);
+  EXPECT_EQ(FieldsOf(ldap_).current_operation, kOpDelete);
+}
+
+TEST_F(OperationTest, OnlyOneLeadingCommaIsRemoved) {
+  Dn(L",ou", L"People");
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls[2], "delete \",ou=People\"");
+}
+
+TEST_F(OperationTest, BlankComponentsAndRdnsChangeNothing) {
+  Dn(L"  ", L"x");
+  Dn(L"cn", L"");
+  Dn(L"cn", L"a,ou=b");  // not escaped: the server sees two components
+  ldap_->NewRDN(Bstr(L"cn").Get(), Bstr(L"Carl").Get());
+  ldap_->NewRDN(Bstr(L"cn").Get(), Bstr(L" ").Get());
+  EXPECT_EQ(FieldsOf(ldap_).dn, ",cn=a,ou=b");
+  EXPECT_EQ(FieldsOf(ldap_).new_rdn, "cn=Carl");
+  EXPECT_EQ(FieldsOf(ldap_).is_error, 0);
+}
+
+TEST_F(OperationTest, ValidationStopsBeforeAnyCallInItsOrder) {
+  Put(&ILdap::put_ServerName, L"");
+  ldap_->ModifyDN();
+  EXPECT_EQ(Reason(), "Please specify LDAP Server") << "the server check comes first";
+  Put(&ILdap::put_ServerName, L"127.0.0.1");
+  ldap_->ModifyDN();
+  EXPECT_EQ(Reason(), "Please specify valid value for DN") << "then the DN";
+  Dn(L"cn", L"Ann");
+  ldap_->ModifyDN();
+  EXPECT_EQ(Reason(), "Please specify valid value for new RDN") << "then the rename's own check";
+  EXPECT_TRUE(lib_.calls.empty());
+  EXPECT_EQ(FieldsOf(ldap_).is_error, 1);
+}
+
+TEST_F(OperationTest, ModifyDnRemovesTheOldValue) {
+  Dn(L"ou", L"People");
+  Dn(L"cn", L"Ann");
+  ldap_->NewRDN(Bstr(L"cn").Get(), Bstr(L"Anna").Get());
+  ldap_->ModifyDN();
+  EXPECT_EQ(lib_.calls[2], "modrdn2 \"cn=Ann,ou=People\" \"cn=Anna\" 1");
+  EXPECT_EQ(lib_.calls.back(), "unbind");
+  EXPECT_EQ(FieldsOf(ldap_).dn, ",cn=Ann,ou=People") << "names are never reset";
+}
+
+TEST_F(OperationTest, LimitsAreSetInRecordAndOptionsBeforeTheBind) {
+  Dn(L"cn", L"Ann");
+  ldap_->put_Port(636);
+  ldap_->put_MaxRows(5);
+  ldap_->put_Timeout(10);
+  Put(&ILdap::put_UserName, L"cn=admin");
+  Put(&ILdap::put_Password, L"pw");
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 636", "option size 5", "option time 10",
+                               "bind \"cn=admin\" \"pw\" record size 5 time 10",
+                               "result 7 within 10", "delete \"cn=Ann\"", "unbind"}));
+}
+
+TEST_F(OperationTest, UserNameWithoutPasswordBindsAnonymously) {
+  Dn(L"cn", L"Ann");
+  Put(&ILdap::put_UserName, L"  ");
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls[1], "bind_s null null record size 0 time 0");
+}
+
+TEST_F(OperationTest, FailuresSetTheStickyErrorStateAndCloseTheSession) {
+  Dn(L"cn", L"Ann");
+  lib_.request_rc = LDAP_NO_SUCH_OBJECT;
+  lib_.texts[LDAP_NO_SUCH_OBJECT] = "No Such Object";
+  ldap_->Delete();
+  EXPECT_EQ(Reason(), "No Such Object");
+  lib_.request_rc = 0;
+  ldap_->Delete();
+  EXPECT_EQ(FieldsOf(ldap_).is_error, 1) << "a later success does not clear the error";
+  EXPECT_EQ(Reason(), "No Such Object");
+  lib_.bind_rc = LDAP_INVALID_CREDENTIALS;
+  lib_.texts[LDAP_INVALID_CREDENTIALS] = "Invalid Credentials";
+  lib_.calls.clear();
+  ldap_->Delete();
+  EXPECT_EQ(Reason(), "Invalid Credentials");
+  EXPECT_EQ(lib_.calls.back(), "unbind") << "a failed bind still closes the session";
+  EXPECT_EQ(lib_.open_sessions, 0);
+}
+
+TEST_F(OperationTest, OpenFailureReportsTheSystemText) {
+  Dn(L"cn", L"Ann");
+  lib_.open_error = ERROR_FILE_NOT_FOUND;
+  ldap_->Delete();
+  EXPECT_EQ(Reason(), SystemErrorText(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(lib_.calls.size(), 1u);
+}
+
+TEST(ErrorText, FallbacksForMissingTexts) {
+  test::RecordingLdap lib;
+  lib.texts[90] = "";
+  lib.texts[91] = "X";
+  lib.texts[static_cast<ULONG>(-1)] = "";
+  EXPECT_EQ(LdapErrorText(90), "The system cannot find error message for error number 90");
+  EXPECT_EQ(LdapErrorText(91), "The system cannot find error message for error number 91");
+  EXPECT_EQ(LdapErrorText(-1), "The system cannot find error message for error number -1");
+  lib.texts[49] = "OK";
+  EXPECT_EQ(LdapErrorText(49), "OK");
+  EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), "File not found.\r\n");
+  EXPECT_EQ(SystemErrorText(0x2345678), "Unknown error");
+}
+
+// A real listener that completes the TCP handshake and never answers: with Timeout set,
+// the operation ends with an error after about that many seconds instead of hanging.
+TEST(ConnectionTimeout, ASilentServerCannotHoldThePage) {
+  WSADATA wsa;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  int length = sizeof(address);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+  ComPtr<ILdap> ldap = NewLdap();
+  ldap->put_ServerName(Bstr(L"127.0.0.1").Get());
+  ldap->put_Port(ntohs(address.sin_port));
+  ldap->put_Timeout(1);
+  ldap->DN(Bstr(L"cn").Get(), Bstr(L"x").Get());
+  const auto start = std::chrono::steady_clock::now();
+  ldap->Delete();
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(FieldsOf(ldap).is_error, 1);
+  EXPECT_EQ(FieldsOf(ldap).error_reason, LdapErrorText(LDAP_TIMEOUT));
+  EXPECT_LT(seconds.count(), 10.0);
+  closesocket(listener);
+  WSACleanup();
+}
+
+}  // namespace
+}  // namespace quillon

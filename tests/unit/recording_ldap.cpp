@@ -1,0 +1,130 @@
+#include "recording_ldap.h"
+
+#include <cstdio>
+
+namespace quillon::test {
+
+namespace {
+
+RecordingLdap* g_recorder = nullptr;
+
+std::string Text(const char* s) {
+  return s ? std::string("\"") + s + "\"" : "null";
+}
+
+void Log(std::string line) {
+  g_recorder->calls.push_back(std::move(line));
+}
+
+LDAP* LDAPAPI Open(const PCHAR host, ULONG port) {
+  Log("open " + Text(host) + " " + std::to_string(port));
+  if (g_recorder->open_error) {
+    SetLastError(g_recorder->open_error);
+    return nullptr;
+  }
+  ++g_recorder->open_sessions;
+  return new LDAP{};
+}
+
+ULONG LDAPAPI SetOption(LDAP*, int option, const void* value) {
+  const char* name = option == LDAP_OPT_SIZELIMIT   ? "size"
+                     : option == LDAP_OPT_TIMELIMIT ? "time"
+                                                    : "other";
+  Log(std::string("option ") + name + " " + std::to_string(*static_cast<const ULONG*>(value)));
+  return 0;
+}
+
+std::string Record(LDAP* ld) {
+  return " record size " + std::to_string(ld->ld_sizelimit) + " time " +
+         std::to_string(ld->ld_timelimit);
+}
+
+ULONG LDAPAPI BindS(LDAP* ld, PCHAR dn, PCHAR password) {
+  Log("bind_s " + Text(dn) + " " + Text(password) + Record(ld));
+  return g_recorder->bind_rc;
+}
+
+ULONG LDAPAPI Bind(LDAP* ld, PCHAR dn, PCHAR password) {
+  Log("bind " + Text(dn) + " " + Text(password) + Record(ld));
+  return 7;
+}
+
+ULONG LDAPAPI Result(LDAP*, ULONG msgid, ULONG, l_timeval* timeout, LDAPMessage** response) {
+  Log("result " + std::to_string(msgid) + " within " + std::to_string(timeout->tv_sec));
+  *response = reinterpret_cast<LDAPMessage*>(new char[1]);
+  return LDAP_RES_BIND;
+}
+
+ULONG LDAPAPI Result2Error(LDAP*, LDAPMessage*, ULONG) {
+  return g_recorder->bind_rc;
+}
+ULONG LDAPAPI Abandon(LDAP*, ULONG) {
+  return 0;
+}
+ULONG LDAPAPI LastError() {
+  return 0;
+}
+
+ULONG LDAPAPI Unbind(LDAP* ld) {
+  Log("unbind");
+  --g_recorder->open_sessions;
+  delete ld;
+  return 0;
+}
+
+PCHAR LDAPAPI Err2String(ULONG code) {
+  auto it = g_recorder->texts.find(code);
+  if (it != g_recorder->texts.end()) return const_cast<PCHAR>(it->second);
+  static char text[32];
+  snprintf(text, sizeof(text), "text %lu", code);
+  return text;
+}
+
+ULONG LDAPAPI DeleteS(LDAP*, const PCHAR dn) {
+  Log("delete " + Text(dn));
+  return g_recorder->request_rc;
+}
+
+ULONG LDAPAPI ModRdn2S(LDAP*, const PCHAR dn, const PCHAR new_rdn, INT delete_old) {
+  Log("modrdn2 " + Text(dn) + " " + Text(new_rdn) + " " + std::to_string(delete_old));
+  return g_recorder->request_rc;
+}
+
+ULONG LDAPAPI MsgFree(LDAPMessage* m) {
+  delete[] reinterpret_cast<char*>(m);
+  return 0;
+}
+
+LdapLibrary MakeTable() {
+  LdapLibrary t = SystemLdapLibrary();  // calls not faked here are never reached
+  t.open = Open;
+  t.set_option = SetOption;
+  t.simple_bind_s = BindS;
+  t.simple_bind = Bind;
+  t.result = Result;
+  t.result2error = Result2Error;
+  t.abandon = Abandon;
+  t.get_last_error = LastError;
+  t.unbind = Unbind;
+  t.err2string = Err2String;
+  t.delete_s = DeleteS;
+  t.modrdn2_s = ModRdn2S;
+  t.msgfree = MsgFree;
+  return t;
+}
+
+const LdapLibrary kTable = MakeTable();
+
+}  // namespace
+
+RecordingLdap::RecordingLdap() {
+  g_recorder = this;
+  UseLdapLibrary(&kTable);
+}
+
+RecordingLdap::~RecordingLdap() {
+  UseLdapLibrary(nullptr);
+  g_recorder = nullptr;
+}
+
+}  // namespace quillon::test
