@@ -107,4 +107,27 @@ bool EqualsNoCase(std::string_view a, std::string_view b, const CodePage& cp) {
   return i == a.size() && j == b.size();
 }
 
+int CompareMultibyte(std::string_view a, std::string_view b, bool fold_case, const CodePage& cp) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const size_t na = cp.CharLength(a, i);
+    const size_t nb = cp.CharLength(b, j);
+    unsigned ca = static_cast<unsigned char>(a[i]);
+    unsigned cb = static_cast<unsigned char>(b[j]);
+    if (na == 2) ca = (ca << 8) | static_cast<unsigned char>(a[i + 1]);
+    if (nb == 2) cb = (cb << 8) | static_cast<unsigned char>(b[j + 1]);
+    if (fold_case) {
+      if (na == 1) ca = FoldAscii(static_cast<unsigned char>(ca));
+      if (nb == 1) cb = FoldAscii(static_cast<unsigned char>(cb));
+    }
+    if (ca != cb) return ca < cb ? -1 : 1;
+    i += na;
+    j += nb;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
 }  // namespace quillon

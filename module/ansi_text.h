@@ -51,4 +51,11 @@ std::string_view TrimLeadingWhite(std::string_view text);
 // compare byte for byte, and a trail byte is never folded.
 bool EqualsNoCase(std::string_view a, std::string_view b, const CodePage& cp);
 
+// Orders two texts character by character: a double-byte character counts as the
+// 16-bit value of its two bytes, a single byte as itself, so the code page's character
+// values decide (plain byte order would put half-width katakana after kanji in code page
+// 932). With fold_case, single-byte letters compare as lower case. Negative, 0 or
+// positive, like strcmp.
+int CompareMultibyte(std::string_view a, std::string_view b, bool fold_case, const CodePage& cp);
+
 }  // namespace quillon

@@ -12,7 +12,7 @@ namespace quillon {
 struct ClassEntry {
   const CLSID* clsid;
   HRESULT (*update_registry)(bool register_entries);
-  HRESULT (*create_class_object)
+  HRESULT(*create_class_object)
   (HRESULT (*create_instance)(IUnknown*, REFIID, void**), IUnknown** out);
   HRESULT (*create_instance)(IUnknown* outer, REFIID riid, void** ppv);
   IUnknown* class_object;  // made on first request, released by Term

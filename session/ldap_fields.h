@@ -50,7 +50,8 @@ struct LdapFields {
   std::string user_name;
   std::string password;
   std::string attributes;
-  std::string filter = "(objectclass = *)";
+  // RFC 4515 allows no blanks around "=": strict libraries refuse "(objectclass = *)".
+  std::string filter = "(objectclass=*)";
   std::string sort;
   std::string dn;
   std::string new_rdn;

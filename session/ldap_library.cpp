@@ -5,15 +5,13 @@ namespace quillon {
 namespace {
 
 const LdapLibrary kSystemLibrary = {
-    ldap_openA,           ldap_set_option,    ldap_simple_bind_sA,
-    ldap_simple_bindA,    ldap_result,        ldap_result2error,
-    ldap_abandon,         LdapGetLastError,   ldap_unbind,
-    ldap_err2stringA,     ldap_delete_sA,     ldap_add_sA,
-    ldap_modify_sA,       ldap_modrdn2_sA,    ldap_search_sA,
-    ldap_search_stA,      ldap_count_entries, ldap_first_entry,
-    ldap_next_entry,      ldap_get_dnA,       ldap_first_attributeA,
-    ldap_next_attributeA, ber_free,           ldap_get_values_lenA,
-    ldap_value_free_len,  ldap_memfreeA,      ldap_msgfree,
+    ldap_openA,           ldap_set_option,       ldap_simple_bind_sA,  ldap_simple_bindA,
+    ldap_result,          ldap_result2error,     ldap_abandon,         LdapGetLastError,
+    ldap_unbind,          ldap_err2stringA,      ldap_delete_sA,       ldap_add_sA,
+    ldap_modify_sA,       ldap_modrdn2_sA,       ldap_search_sA,       ldap_search_stA,
+    ldap_search_ext_sA,   ldap_count_entries,    ldap_first_entry,     ldap_next_entry,
+    ldap_get_dnA,         ldap_first_attributeA, ldap_next_attributeA, ber_free,
+    ldap_get_values_lenA, ldap_value_free_len,   ldap_memfreeA,        ldap_msgfree,
 };
 
 const LdapLibrary* g_library = &kSystemLibrary;

@@ -33,6 +33,10 @@ struct LdapLibrary {
   ULONG(LDAPAPI* search_st)
   (LDAP* ld, const PCHAR base, ULONG scope, const PCHAR filter, PCHAR attrs[], ULONG attrs_only,
    l_timeval* timeout, LDAPMessage** response);
+  ULONG(LDAPAPI* search_ext_s)
+  (LDAP* ld, const PCHAR base, ULONG scope, const PCHAR filter, PCHAR attrs[], ULONG attrs_only,
+   PLDAPControlA* server_controls, PLDAPControlA* client_controls, l_timeval* timeout,
+   ULONG size_limit, LDAPMessage** response);
   ULONG(LDAPAPI* count_entries)(LDAP* ld, LDAPMessage* response);
   LDAPMessage*(LDAPAPI* first_entry)(LDAP* ld, LDAPMessage* response);
   LDAPMessage*(LDAPAPI* next_entry)(LDAP* ld, LDAPMessage* entry);

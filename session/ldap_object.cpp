@@ -22,9 +22,6 @@ STDMETHODIMP CLdap::Add() {
 STDMETHODIMP CLdap::Modify() {
   return E_NOTIMPL;
 }
-STDMETHODIMP CLdap::Query(VARIANT*) {
-  return E_NOTIMPL;
-}
 STDMETHODIMP CLdap::AttributeAdd(BSTR, VARIANT, LONG) {
   return E_NOTIMPL;
 }

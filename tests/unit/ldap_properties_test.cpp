@@ -24,7 +24,7 @@ TEST(LdapProperties, FreshObject) {
   EXPECT_EQ(f.port, -1);
   EXPECT_EQ(f.timeout, 0);
   EXPECT_EQ(f.max_rows, 0);
-  EXPECT_EQ(f.filter, "(objectclass = *)");
+  EXPECT_EQ(f.filter, "(objectclass=*)");
   EXPECT_EQ(f.scope, 1);
   EXPECT_EQ(f.sort_ascending, 1);
   EXPECT_EQ(f.sort_case_sensitive, 1);

@@ -1,0 +1,114 @@
+#include "results/query_objects.h"
+
+#include "module/ansi_text.h"
+#include "module/safe_array.h"
+
+namespace quillon {
+
+const InterfaceEntry CQuery::kInterfaces[] = {
+    Entry<CQuery, IQuery>(&IID_IQuery),
+    Entry<CQuery, IQuery>(&IID_IDispatch),
+    Entry<CQuery, ISupportErrorInfo>(&IID_ISupportErrorInfo),
+    {nullptr, nullptr},
+};
+
+const InterfaceEntry CQuerySub::kInterfaces[] = {
+    Entry<CQuerySub, IQuerySub>(&IID_IQuerySub),
+    Entry<CQuerySub, IQuerySub>(&IID_IDispatch),
+    {nullptr, nullptr},
+};
+
+const InterfaceEntry CQueryEntries::kInterfaces[] = {
+    Entry<CQueryEntries, IQueryEntries>(&IID_IQueryEntries),
+    Entry<CQueryEntries, IQueryEntries>(&IID_IDispatch),
+    Entry<CQueryEntries, ISupportErrorInfo>(&IID_ISupportErrorInfo),
+    {nullptr, nullptr},
+};
+
+const InterfaceEntry CQueryEntriesSub::kInterfaces[] = {
+    Entry<CQueryEntriesSub, IQueryEntriesSub>(&IID_IQueryEntriesSub),
+    Entry<CQueryEntriesSub, IQueryEntriesSub>(&IID_IDispatch),
+    {nullptr, nullptr},
+};
+
+namespace {
+
+// A new object of class T as the IDispatch of its dual interface.
+template <class T, class Itf, class... Args>
+ComPtr<IDispatch> NewItem(Args&&... args) {
+  ComPtr<IDispatch> item;
+  ComObject<T>::CreateInstance(IID_IDispatch, item.PutVoid(), std::forward<Args>(args)...);
+  return item;
+}
+
+// A zero-based one-dimensional array of VARIANT, one element per value of cell.
+template <class MakeElement>
+HRESULT ValueArray(const ResultCell& cell, VARIANT* out, MakeElement make) {
+  if (!out) return E_POINTER;
+  VariantInit(out);
+  SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(cell.values.size())));
+  if (!array.Get()) return E_OUTOFMEMORY;
+  {
+    SafeArrayData<VARIANT> data(array.Get());
+    if (!data.Get()) return E_OUTOFMEMORY;
+    for (size_t i = 0; i < cell.values.size(); ++i) make(cell.values[i], &data.Get()[i]);
+  }
+  V_VT(out) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(out) = array.Detach();
+  return S_OK;
+}
+
+}  // namespace
+
+STDMETHODIMP CQueryEntries::get_Attributes(BSTR* name) {
+  if (!name) return E_POINTER;
+  *name = ToBstr(column_->name);
+  return S_OK;
+}
+
+STDMETHODIMP CQueryEntries::ValuesList(VARIANT* rows) {
+  if (!rows) return E_POINTER;
+  VariantInit(rows);
+  ComObject<CQuerySub>* list = ComObject<CQuerySub>::New();
+  if (!list) return E_OUTOFMEMORY;
+  ComPtr<IQuerySub> owner(list);
+  for (const ResultCell& cell : column_->cells) {
+    ComPtr<IDispatch> row = NewItem<CQueryEntriesSub, IQueryEntriesSub>(tree_, &cell);
+    if (!row) return E_OUTOFMEMORY;
+    list->Append(std::move(row));
+  }
+  V_VT(rows) = VT_DISPATCH;
+  V_DISPATCH(rows) = owner.Detach();
+  return S_OK;
+}
+
+STDMETHODIMP CQueryEntriesSub::get_Value(VARIANT* values) {
+  const CodePage cp;
+  return ValueArray(*cell_, values, [&cp](const ResultValue& v, VARIANT* element) {
+    V_VT(element) = VT_BSTR;
+    V_BSTR(element) = ToBstr(TrimWhite(v.Text(), cp));
+  });
+}
+
+STDMETHODIMP CQueryEntriesSub::ValueSize(VARIANT* sizes) {
+  return ValueArray(*cell_, sizes, [](const ResultValue& v, VARIANT* element) {
+    V_VT(element) = VT_I4;
+    V_I4(element) = static_cast<LONG>(v.length);
+  });
+}
+
+HRESULT FillQueryCollection(const SharedResultTree& tree, IDispatch** collection) {
+  *collection = nullptr;
+  ComObject<CQuery>* query = ComObject<CQuery>::New();
+  if (!query) return E_OUTOFMEMORY;
+  ComPtr<IQuery> owner(query);
+  for (const ResultColumn& column : tree->columns) {
+    ComPtr<IDispatch> item = NewItem<CQueryEntries, IQueryEntries>(tree, &column);
+    if (!item) return E_OUTOFMEMORY;
+    query->Append(std::move(item));
+  }
+  *collection = owner.Detach();
+  return S_OK;
+}
+
+}  // namespace quillon

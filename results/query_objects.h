@@ -1,0 +1,59 @@
+// The four result classes a script walks after a search:
+//   Query            one QueryEntries per column, in column order;
+//   QueryEntries     one column: its attribute name, and ValuesList, a new QuerySub;
+//   QuerySub         one QueryEntriesSub per row, in row order;
+//   QueryEntriesSub  the values of one attribute in one entry, and their sizes.
+// QueryEntries and QueryEntriesSub point into the shared result tree and keep it alive.
+#pragma once
+
+#include "module/com_object.h"
+#include "quillon.h"
+#include "results/collection.h"
+#include "results/result_tree.h"
+
+namespace quillon {
+
+class CQuery : public CollectionImpl<IQuery, &IID_IQuery>,
+               public SupportErrorInfoImpl<&IID_IQuery> {
+ public:
+  static const InterfaceEntry kInterfaces[];
+};
+
+class CQuerySub : public CollectionImpl<IQuerySub, &IID_IQuerySub> {
+ public:
+  static const InterfaceEntry kInterfaces[];
+};
+
+class CQueryEntries : public DispatchImpl<IQueryEntries, &IID_IQueryEntries>,
+                      public SupportErrorInfoImpl<&IID_IQueryEntries> {
+ public:
+  static const InterfaceEntry kInterfaces[];
+  CQueryEntries(SharedResultTree tree, const ResultColumn* column)
+      : tree_(std::move(tree)), column_(column) {}
+
+  STDMETHODIMP get_Attributes(BSTR* name) override;
+  STDMETHODIMP ValuesList(VARIANT* rows) override;
+
+ private:
+  SharedResultTree tree_;
+  const ResultColumn* column_;
+};
+
+class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntriesSub> {
+ public:
+  static const InterfaceEntry kInterfaces[];
+  CQueryEntriesSub(SharedResultTree tree, const ResultCell* cell)
+      : tree_(std::move(tree)), cell_(cell) {}
+
+  STDMETHODIMP get_Value(VARIANT* values) override;
+  STDMETHODIMP ValueSize(VARIANT* sizes) override;
+
+ private:
+  SharedResultTree tree_;
+  const ResultCell* cell_;
+};
+
+// A new Query collection with one QueryEntries item per column of tree.
+HRESULT FillQueryCollection(const SharedResultTree& tree, IDispatch** collection);
+
+}  // namespace quillon
