@@ -47,6 +47,9 @@ class DispatchImpl : public Itf {
                       EXCEPINFO* exception, UINT* arg_error) override {
     ITypeInfo* cached = nullptr;
     const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
+    // Script engines read properties with a method call too (JScript's Enumerator asks
+    // for _NewEnum that way); the type library's dispatcher matches only the exact kind.
+    if (flags & DISPATCH_METHOD) flags |= DISPATCH_PROPERTYGET;
     return FAILED(hr) ? hr
                       : DispInvoke(static_cast<Itf*>(this), cached, id, flags, params, result,
                                    exception, arg_error);

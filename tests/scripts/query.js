@@ -1,0 +1,32 @@
+// The same results walked from JScript with Enumerator objects, which use the
+// collections' _NewEnum, and by index through the default member.
+var host = WScript.Arguments(0), port = WScript.Arguments(1);
+var o = new ActiveXObject("Quillon.Ldap");
+o.ServerName = host;
+o.Port = port;
+o.DN("dc", "com");
+o.DN("dc", "example");
+o.DN("ou", "Query");
+o.Attributes = "cn;mail";
+o.Sort = "cn";
+o.SortCaseSensitive = 0;
+var result = o.Query();
+WScript.Echo("IsError=" + o.IsError + " columns=" + result.Count);
+for (var columns = new Enumerator(result); !columns.atEnd(); columns.moveNext()) {
+  var column = columns.item();
+  var line = column.Attributes + ":";
+  for (var rows = new Enumerator(column.ValuesList()); !rows.atEnd(); rows.moveNext()) {
+    var values = new VBArray(rows.item().Value).toArray();
+    var sizes = new VBArray(rows.item().ValueSize()).toArray();
+    line += " [" + values.join("|") + "/" + sizes.join("|") + "]";
+  }
+  WScript.Echo(line);
+}
+WScript.Echo("first column by index: " + result(1).Attributes + ", rows " + result.Item(1).ValuesList().Count);
+try {
+  result(0);
+  WScript.Echo("Item(0): no error");
+} catch (e) {
+  WScript.Echo("Item(0): error 0x" + (e.number >>> 0).toString(16));
+}
+WScript.Echo("END");
