@@ -14,6 +14,8 @@ namespace {
 
 // Registry strings go through a buffer of at least this size, terminator included.
 constexpr DWORD kStringBufferSize = 256;
+// No setting of the store comes near this; a larger value is junk and is not allocated.
+constexpr DWORD kLargestString = 64 * 1024;
 
 struct ValueInfo {
   DWORD type = 0;
@@ -63,6 +65,10 @@ int CKtReg::ReadString(std::string* out, HKEY root, const std::string& subkey, c
   if (!OpenAndInspect(&key, &info, out, root, subkey, value)) return 0;
   if (info.size == 0 || info.type != REG_SZ) {
     *out = kTypeMismatchText;
+    return 0;
+  }
+  if (info.size > kLargestString) {
+    *out = CKtFunctions().GetErrorText(ERROR_MORE_DATA);
     return 0;
   }
   // Room for the whole value plus a terminator of our own: a stored string need not end

@@ -1,6 +1,7 @@
 // The administrator's default directory server, "host[:port]" in the registry, fills what
 // the page left unset. What it fills stays in the object, so later operations of the same
 // object do not consult the registry again.
+#include <cstdint>
 #include <cstdlib>
 
 #include "policy/hosting_policy.h"

@@ -103,6 +103,10 @@ TEST(PolicyStore, StringsAreReadWholeAndEndAtTheirFirstZero) {
   EXPECT_EQ(ReadString("Embedded").text, "dir1");
   EXPECT_EQ(ReadString("Full").text, std::string(256, 'y'));
   EXPECT_EQ(ReadString("Full").result, 1);
+  // Junk far beyond any setting is refused, not allocated.
+  key.SetString("Huge", std::string(70000, 'z'));
+  EXPECT_EQ(ReadString("Huge").result, 0);
+  EXPECT_EQ(ReadString("Huge").text, ErrorText(ERROR_MORE_DATA));
 }
 
 TEST(PolicyStore, RootKeysByNameInAnyCase) {
