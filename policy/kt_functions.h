@@ -1,0 +1,42 @@
+// CKtFunctions: the text, INI-file, error-text and file-location helpers of the policy
+// store. Stateless; the text rules are thin calls of the pure functions in policy_text.h
+// in the calling thread's code page.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+class CKtFunctions {
+ public:
+  virtual ~CKtFunctions() = default;
+
+  std::string TrimCopy(std::string_view text);
+  int IsInList(std::string_view list, std::string_view item);
+  std::vector<std::string> SplitList(std::string_view text, char separator);
+  std::string BeforeChar(std::string_view text, char c);
+  std::string AfterChar(std::string_view text, char c);
+  std::string MatchPrefixLine(const std::vector<std::string>& lines, std::string_view text,
+                              char separator);
+
+  // The system's message for a code, as the system gives it (line break included), or a
+  // fixed text naming the code when the system has none.
+  std::string GetErrorText(DWORD code);
+
+  // One INI value, trimmed; empty when the file, section or key is missing.
+  void ReadProfileString(std::string* out, const char* section, const char* key,
+                         const std::string& file);
+  // The lines of one INI section in file order, each trimmed; empty when missing.
+  void ReadProfileSection(const char* section, const std::string& file,
+                          std::vector<std::string>* lines);
+
+  // The full path of file_name in the folder named by "InstallationPath", when an entry
+  // of that path exists; otherwise 0 with the error text.
+  int LocateProductFile(std::string* out, const char* file_name);
+};
+
+}  // namespace quillon

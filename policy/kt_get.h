@@ -1,0 +1,25 @@
+// CKtGet: the settings getters the permission checks use, built on CKtReg and
+// CKtFunctions. Stateless.
+#pragma once
+
+#include <string>
+
+namespace quillon {
+
+class CKtGet {
+ public:
+  virtual ~CKtGet() = default;
+
+  // One INI value, trimmed; empty when missing.
+  void GetINIValue(std::string* out, const char* section, const char* key, const std::string& file);
+  // The first line of the section whose value (after "=") begins text; empty when none.
+  void FindPrefixEntry(std::string* line, const char* section, const std::string& text,
+                       const std::string& file);
+  // A value by the full key path (root name, backslash, subkey). Type selector 0 reads a
+  // string, 1 a number as decimal text; any other selector reads nothing and answers 1
+  // with the output untouched.
+  int GetRegistryValue(std::string* out, const std::string& full_key_path, int type,
+                       const char* value);
+};
+
+}  // namespace quillon
