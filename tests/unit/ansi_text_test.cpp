@@ -10,7 +10,7 @@ namespace {
 // In code page 932 the katakana A is the pair 0x83 0x41: its second byte is an upper-case
 // 'A' when read alone.
 constexpr char kKatakanaA[] = "\x83\x41";
-constexpr char kKatakanaSmallYa[] = "\x83\x61";
+constexpr char kKatakanaDi[] = "\x83\x61";  // its second byte is a lower-case a
 
 TEST(AnsiText, ConversionStopsAtFirstZeroAndTreatsNullAsEmpty) {
   EXPECT_EQ(ToAnsi(nullptr), "");
@@ -48,9 +48,9 @@ TEST(AnsiText, TrimKeepsADoubleByteCharacterWhole) {
 
 TEST(AnsiText, CaseFoldingNeverTouchesATrailByte) {
   EXPECT_TRUE(EqualsNoCase("SubTree", "subtree", CodePage(932)));
-  EXPECT_FALSE(EqualsNoCase(kKatakanaA, kKatakanaSmallYa, CodePage(932)));
+  EXPECT_FALSE(EqualsNoCase(kKatakanaA, kKatakanaDi, CodePage(932)));
   // In a single-byte code page the same bytes are two letters each and fold.
-  EXPECT_TRUE(EqualsNoCase(kKatakanaA, kKatakanaSmallYa, CodePage(1252)));
+  EXPECT_TRUE(EqualsNoCase(kKatakanaA, kKatakanaDi, CodePage(1252)));
   EXPECT_FALSE(EqualsNoCase("base", "base ", CodePage(1252)));
 }
 

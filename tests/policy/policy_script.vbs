@@ -1,0 +1,32 @@
+' The hosting policy seen from a page: the site may Query but not Delete, and a page that
+' names no server uses the administrator's default server and port, and keeps them.
+Option Explicit
+Dim o, r
+Set o = CreateObject("Quillon.Ldap")
+o.DN "dc", "com"
+o.DN "dc", "example"
+o.DN "ou", "People"
+o.Attributes = "cn"
+Set r = o.Query
+WScript.Echo "Query on the default server: IsError=" & o.IsError & " [" & o.ErrorReason & "] rows=" & r(1).ValuesList.Count
+
+' The administrator points the default elsewhere: this object keeps what it was given.
+CreateObject("WScript.Shell").RegWrite "HKLM\SOFTWARE\Tesmarin\Varnex\LDAPServerInfo", "127.0.0.1:1", "REG_SZ"
+Set r = o.Query
+WScript.Echo "after the default moved: IsError=" & o.IsError & " rows=" & r(1).ValuesList.Count
+
+' Refused before any connection: the default now names a port where nothing listens, so a
+' connection attempt would report the server down instead.
+Dim d
+Set d = CreateObject("Quillon.Ldap")
+d.UserName = "cn=admin,dc=example,dc=com"
+d.Password = "secret"
+d.DN "dc", "com"
+d.DN "dc", "example"
+d.DN "ou", "People"
+d.DN "cn", "Ann Lee"
+d.Delete
+WScript.Echo "Delete: IsError=" & d.IsError & " [" & d.ErrorReason & "]"
+d.Query
+WScript.Echo "Query on port 1: IsError=" & d.IsError & " [" & d.ErrorReason & "]"
+WScript.Echo "END"
