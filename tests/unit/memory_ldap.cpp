@@ -19,9 +19,15 @@ struct BerState {
 // An entry pointer is the address of its MemoryEntry; first_entry and next_entry walk the
 // response's vector, so each entry must know its response.
 
-Response* AsResponse(LDAPMessage* m) { return reinterpret_cast<Response*>(m); }
-const MemoryEntry* AsEntry(LDAPMessage* m) { return reinterpret_cast<const MemoryEntry*>(m); }
-LDAPMessage* AsMessage(const void* p) { return reinterpret_cast<LDAPMessage*>(const_cast<void*>(p)); }
+Response* AsResponse(LDAPMessage* m) {
+  return reinterpret_cast<Response*>(m);
+}
+const MemoryEntry* AsEntry(LDAPMessage* m) {
+  return reinterpret_cast<const MemoryEntry*>(m);
+}
+LDAPMessage* AsMessage(const void* p) {
+  return reinterpret_cast<LDAPMessage*>(const_cast<void*>(p));
+}
 
 const Response* g_last_response = nullptr;
 
@@ -36,8 +42,25 @@ LDAP* LDAPAPI Open(const PCHAR, ULONG) {
   ++g_memory->outstanding;
   return new LDAP{};
 }
-ULONG LDAPAPI SetOption(LDAP*, int, const void*) { return 0; }
-ULONG LDAPAPI BindS(LDAP*, PCHAR, PCHAR) { return 0; }
+ULONG LDAPAPI SetOption(LDAP*, int, const void*) {
+  return 0;
+}
+ULONG LDAPAPI BindS(LDAP*, PCHAR, PCHAR) {
+  return 0;
+}
+// A bind with a time limit goes through the asynchronous calls.
+ULONG LDAPAPI Bind(LDAP*, PCHAR, PCHAR) {
+  return 1;
+}
+ULONG LDAPAPI Result(LDAP*, ULONG, ULONG, l_timeval*, LDAPMessage** response) {
+  ++g_memory->outstanding;
+  *response = AsMessage(new Response{});
+  return LDAP_RES_BIND;
+}
+ULONG LDAPAPI Result2Error(LDAP*, LDAPMessage*, ULONG) {
+  return 0;
+}
+
 ULONG LDAPAPI Unbind(LDAP* ld) {
   --g_memory->outstanding;
   delete ld;
@@ -83,7 +106,9 @@ LDAPMessage* LDAPAPI NextEntry(LDAP*, LDAPMessage* entry) {
   return i < all.size() ? AsMessage(&all[i]) : nullptr;
 }
 
-PCHAR LDAPAPI GetDn(LDAP*, LDAPMessage* entry) { return Copy(AsEntry(entry)->dn); }
+PCHAR LDAPAPI GetDn(LDAP*, LDAPMessage* entry) {
+  return Copy(AsEntry(entry)->dn);
+}
 
 PCHAR NameAt(LDAPMessage* entry, BerElement* state) {
   auto* s = reinterpret_cast<BerState*>(state);
@@ -113,8 +138,8 @@ berval** LDAPAPI GetValuesLen(LDAP*, LDAPMessage* entry, const PCHAR name) {
     ++g_memory->outstanding;
     auto** array = new berval*[values.size() + 1];
     for (size_t i = 0; i < values.size(); ++i) {
-      array[i] = new berval{static_cast<ULONG>(values[i].size()),
-                            const_cast<PCHAR>(values[i].data())};
+      array[i] =
+          new berval{static_cast<ULONG>(values[i].size()), const_cast<PCHAR>(values[i].data())};
     }
     array[values.size()] = nullptr;
     return array;
@@ -148,6 +173,9 @@ LdapLibrary MakeTable() {
   t.open = Open;
   t.set_option = SetOption;
   t.simple_bind_s = BindS;
+  t.simple_bind = Bind;
+  t.result = Result;
+  t.result2error = Result2Error;
   t.unbind = Unbind;
   t.search_ext_s = SearchExtS;
   t.count_entries = CountEntries;

@@ -23,9 +23,9 @@ class MemoryLdap {
   ~MemoryLdap();  // puts wldap32 back
 
   std::vector<MemoryEntry> entries;
-  ULONG search_rc = 0;        // with a non-zero code the response is still handed out
-  bool no_response = false;   // the search hands out no response at all
-  bool count_fails = false;   // count_entries answers -1
+  ULONG search_rc = 0;       // with a non-zero code the response is still handed out
+  bool no_response = false;  // the search hands out no response at all
+  bool count_fails = false;  // count_entries answers -1
 
   // What the last search asked for.
   std::string base, filter;

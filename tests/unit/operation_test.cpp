@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "recording_ldap.h"
 #include "session/connection.h"
+#include "module/variant.h"
 #include "test_support.h"
 
 namespace quillon {
@@ -175,6 +177,50 @@ TEST(ConnectionTimeout, ASilentServerCannotHoldThePage) {
   EXPECT_EQ(FieldsOf(ldap).is_error, 1);
   EXPECT_EQ(FieldsOf(ldap).error_reason, LdapErrorText(LDAP_TIMEOUT));
   EXPECT_LT(seconds.count(), 10.0);
+  closesocket(listener);
+  WSACleanup();
+}
+
+// A real server that accepts the bind and never answers the search: Timeout bounds the
+// client's wait for the search too.
+TEST(ConnectionTimeout, ASearchThatNeverAnswersEndsAfterTimeout) {
+  WSADATA wsa;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  int length = sizeof(address);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  std::thread server([listener] {
+    SOCKET client = accept(listener, nullptr, nullptr);
+    unsigned char request[256];
+    const int got = recv(client, reinterpret_cast<char*>(request), sizeof(request), 0);
+    // A successful BindResponse carrying the request's one-byte message id.
+    const unsigned char id = got > 4 ? request[4] : 1;
+    const unsigned char response[] = {0x30, 0x0c, 0x02, 0x01, id,   0x61, 0x07,
+                                      0x0a, 0x01, 0x00, 0x04, 0x00, 0x04, 0x00};
+    send(client, reinterpret_cast<const char*>(response), sizeof(response), 0);
+    recv(client, reinterpret_cast<char*>(request), sizeof(request), 0);  // the search
+    Sleep(2000);
+    closesocket(client);
+  });
+
+  ComPtr<ILdap> ldap = NewLdap();
+  ldap->put_ServerName(Bstr(L"127.0.0.1").Get());
+  ldap->put_Port(ntohs(address.sin_port));
+  ldap->put_Timeout(1);
+  ldap->DN(Bstr(L"dc").Get(), Bstr(L"com").Get());
+  Variant result;
+  const auto start = std::chrono::steady_clock::now();
+  ldap->Query(result.Get());
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(FieldsOf(ldap).is_error, 1);
+  EXPECT_EQ(FieldsOf(ldap).error_reason, LdapErrorText(LDAP_TIMEOUT));
+  EXPECT_LT(seconds.count(), 4.5);
+  server.join();
   closesocket(listener);
   WSACleanup();
 }

@@ -1,0 +1,285 @@
+// Query against an in-memory response: what is asked of the library, how the response
+// becomes columns and rows, that everything handed out is given back, and the results'
+// collections as a script host uses them.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "memory_ldap.h"
+#include "module/variant.h"
+#include "results/result_builder.h"
+#include "session/attribute_list.h"
+#include "session/connection.h"
+#include "test_support.h"
+
+namespace quillon {
+namespace {
+
+using test::FieldsOf;
+using test::MemoryEntry;
+using Names = std::vector<std::string>;
+
+Names Split(std::string_view text, std::string_view sort = "", UINT cp = 1252) {
+  Names names;
+  SplitAttributeList(text, ';', sort, &names, CodePage(cp));
+  return names;
+}
+
+TEST(AttributeList, Syntax) {
+  EXPECT_EQ(Split("cn;mail"), (Names{"cn", "mail"}));
+  EXPECT_EQ(Split("cn;mail;"), (Names{"cn", "mail"}));
+  EXPECT_EQ(Split("cn;;mail"), (Names{"cn", "mail"}));
+  EXPECT_EQ(Split(";cn"), (Names{"cn"}));
+  EXPECT_EQ(Split(" \t;; "), Names{});
+  EXPECT_EQ(Split("cn;userCertificate;binary;mail"),
+            (Names{"cn", "userCertificate;binary", "mail"}));
+  EXPECT_EQ(Split("cn;BINARYx;mail"), (Names{"cn;BINARY", "mail"}));
+  EXPECT_EQ(Split("cn;binaryData"), (Names{"cn;binary", "ata"}));
+  EXPECT_EQ(Split("a\\;b;c"), (Names{"a;b", "c"}));
+  EXPECT_EQ(Split("cn;a\\;"), (Names{"cn"}));
+  EXPECT_EQ(Split("a\\;\\;b"), (Names{"a;;b"}));
+  EXPECT_EQ(Split("cn;mail;sn", "MAIL"), (Names{"mail", "cn", "sn"}));
+  EXPECT_EQ(Split("cn;mail;mail", "mail"), (Names{"mail", "mail", "cn"}));
+}
+
+TEST(AttributeList, DoubleByteCharactersAreNeverSplitOrEscaped) {
+  // In code page 932 the second byte of 0x95 0x5C is a backslash when read alone.
+  const std::string hyou = "\x95\x5C";
+  EXPECT_EQ(Split("x" + hyou + ";y", "", 932), (Names{"x" + hyou, "y"}));
+  EXPECT_EQ(Split("x" + hyou + ";y", "", 1252), (Names{"x\x95;y"})) << "the same bytes in 1252";
+  EXPECT_EQ(Split(hyou + ";" + hyou, hyou, 932), (Names{hyou, hyou}));
+}
+
+TEST(SortPosition, AgreesWithTheInsertionWalk) {
+  // Insert random keys one by one with FindSortPosition and compare with a walk that
+  // stops at the first row that sorts after the new one.
+  std::mt19937 random(7);
+  const char* alphabet[] = {"a", "A", "b", "B", "10", "9", "", "\x83\x41", "\xB1", "ab"};
+  for (int ascending = 0; ascending < 2; ++ascending) {
+    for (int case_sensitive = 0; case_sensitive < 2; ++case_sensitive) {
+      const CodePage cp(932);
+      std::vector<std::string> walked, inserted;
+      for (int i = 0; i < 300; ++i) {
+        const std::string key = alphabet[random() % 10];
+        size_t stop = 0;
+        while (stop < walked.size()) {
+          const int c = CompareMultibyte(walked[stop], key, !case_sensitive, cp);
+          if (ascending ? c > 0 : c < 0) break;
+          ++stop;
+        }
+        walked.insert(walked.begin() + stop, key);
+        const std::vector<std::string_view> views(inserted.begin(), inserted.end());
+        inserted.insert(
+            inserted.begin() + FindSortPosition(views, key, ascending, case_sensitive, cp), key);
+      }
+      EXPECT_EQ(inserted, walked) << "ascending " << ascending << " case " << case_sensitive;
+    }
+  }
+}
+
+TEST(SortPosition, CodePageCharacterOrder) {
+  // Half-width katakana (single byte 0xB1) sorts before a double-byte character (0x8341).
+  EXPECT_LT(CompareMultibyte("\xB1", "\x83\x41", false, CodePage(932)), 0);
+  EXPECT_GT(CompareMultibyte("\xB1", "\x83\x41", false, CodePage(1252)), 0);
+  EXPECT_EQ(CompareMultibyte("ABC", "abc", true, CodePage(1252)), 0);
+  EXPECT_GT(CompareMultibyte("_", "A", false, CodePage(1252)), 0);
+  EXPECT_LT(CompareMultibyte("_", "A", true, CodePage(1252)), 0) << "folds to lower case";
+}
+
+class QueryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ldap_ = test::NewLdap();
+    ldap_->put_ServerName(Bstr(L"dir").Get());
+    ldap_->DN(Bstr(L"ou").Get(), Bstr(L"People").Get());
+  }
+  void TearDown() override {
+    result_.Put();
+    ldap_.Reset();
+    EXPECT_EQ(lib_.outstanding, 0) << "everything the library handed out is given back";
+  }
+  void Set(HRESULT (STDMETHODCALLTYPE ILdap::*setter)(BSTR), const wchar_t* text) {
+    (ldap_.Get()->*setter)(Bstr(text).Get());
+  }
+  IQuery* Run() {
+    EXPECT_EQ(ldap_->Query(result_.Put()), S_OK);
+    EXPECT_EQ(result_.Type(), VT_DISPATCH);
+    query_.Reset();
+    if (V_DISPATCH(result_.Get()))
+      V_DISPATCH(result_.Get())->QueryInterface(IID_IQuery, query_.PutVoid());
+    return query_.Get();
+  }
+  // Every column as "name: row values|...; ..."
+  std::string Table() {
+    std::string out;
+    LONG columns = 0;
+    query_->get_Count(&columns);
+    for (LONG c = 1; c <= columns; ++c) {
+      Variant item, rows;
+      query_->get_Item(c, item.Get());
+      ComPtr<IQueryEntries> column;
+      V_DISPATCH(item.Get())->QueryInterface(IID_IQueryEntries, column.PutVoid());
+      Bstr name;
+      column->get_Attributes(name.Put());
+      out += ToAnsi(name.Get()) + ":";
+      column->ValuesList(rows.Get());
+      ComPtr<IQuerySub> list;
+      V_DISPATCH(rows.Get())->QueryInterface(IID_IQuerySub, list.PutVoid());
+      LONG count = 0;
+      list->get_Count(&count);
+      for (LONG r = 1; r <= count; ++r) {
+        Variant row, values;
+        list->get_Item(r, row.Get());
+        ComPtr<IQueryEntriesSub> cell;
+        V_DISPATCH(row.Get())->QueryInterface(IID_IQueryEntriesSub, cell.PutVoid());
+        cell->get_Value(values.Get());
+        SAFEARRAY* array = V_ARRAY(values.Get());
+        out += " ";
+        for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
+          out += (i ? "|" : "") + ToAnsi(V_BSTR(&static_cast<VARIANT*>(array->pvData)[i]));
+        }
+        if (!array->rgsabound[0].cElements) out += "-";
+      }
+      out += ";";
+    }
+    return out;
+  }
+
+  test::MemoryLdap lib_;
+  ComPtr<ILdap> ldap_;
+  Variant result_;
+  ComPtr<IQuery> query_;
+};
+
+std::vector<MemoryEntry> People() {
+  return {{"cn=b,ou=People", {{"cn", {"b"}}, {"mail", {"b1", "b2"}}}},
+          {"cn=A,ou=People", {{"cn", {"A"}}, {"telephoneNumber", {"1"}}}},
+          {"cn=a,ou=People", {{"cn", {"a"}}, {"mail", {"a1"}}}}};
+}
+
+TEST_F(QueryTest, SearchRequestCarriesBaseFilterScopeTrimmedNamesAndLimits) {
+  lib_.entries = People();
+  Set(&ILdap::put_Attributes, L" cn ; mail;");
+  Set(&ILdap::put_Scope, L"subtree");
+  ldap_->put_MaxRows(50);
+  ldap_->put_Timeout(7);
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(lib_.base, "ou=People");
+  EXPECT_EQ(lib_.filter, "(objectclass=*)");
+  EXPECT_EQ(lib_.scope, 2u);
+  EXPECT_EQ(lib_.attrs, (Names{"cn", "mail"}));
+  EXPECT_EQ(lib_.size_limit, 50u);
+  EXPECT_EQ(lib_.time_limit, 7);
+  EXPECT_EQ(Table(), "cn: b A a;mail: b1|b2 - a1;");
+}
+
+TEST_F(QueryTest, WithoutAListEveryNameAppearsOnceAndTheSortNameLeads) {
+  lib_.entries = People();
+  Set(&ILdap::put_Sort, L"TELEPHONENUMBER");
+  ldap_->put_SortAscending(0);
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_TRUE(lib_.attrs_null);
+  EXPECT_EQ(lib_.time_limit, -1) << "no client time-out without Timeout";
+  EXPECT_EQ(Table(), "telephoneNumber: 1 - -;cn: A b a;mail: - b1|b2 a1;");
+}
+
+TEST_F(QueryTest, ListedSortNameMustMatchExactlyOrSortingStopsForGood) {
+  lib_.entries = People();
+  Set(&ILdap::put_Sort, L"mail");
+  Set(&ILdap::put_Attributes, L"cn;MAIL");
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(Table(), "MAIL: b1|b2 - a1;cn: b A a;");
+  EXPECT_EQ(FieldsOf(ldap_).sort, "");
+  Set(&ILdap::put_Attributes, L"cn;mail");
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(Table(), "cn: b A a;mail: b1|b2 - a1;") << "still unsorted";
+}
+
+TEST_F(QueryTest, DnColumnValuesAndSizes) {
+  lib_.entries = {
+      {"cn=x,ou=People", {{"description", {" Smith "}}, {"photo", {std::string("ab\0cd", 5)}}}}};
+  Set(&ILdap::put_Attributes, L"dn;description;photo");
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(Table(), "dn: cn=x,ou=People;description: Smith;photo: ab;");
+  const ResultTree& tree = *FieldsOf(ldap_).result_tree;
+  EXPECT_EQ(tree.columns[1].cells[0].values[0].length, 7u);
+  EXPECT_EQ(tree.columns[2].cells[0].values[0].length, 5u);
+}
+
+TEST_F(QueryTest, FailuresGiveANullResultAndFreeThePartialResponse) {
+  lib_.entries = People();
+  lib_.search_rc = LDAP_SIZELIMIT_EXCEEDED;
+  EXPECT_EQ(Run(), nullptr);
+  EXPECT_EQ(V_DISPATCH(result_.Get()), nullptr);
+  EXPECT_EQ(FieldsOf(ldap_).error_reason, LdapErrorText(LDAP_SIZELIMIT_EXCEEDED));
+  lib_.search_rc = 0;
+  lib_.count_fails = true;
+  EXPECT_EQ(Run(), nullptr);
+  EXPECT_EQ(FieldsOf(ldap_).error_reason, LdapErrorText(-1));
+  lib_.count_fails = false;
+  lib_.no_response = true;
+  EXPECT_EQ(Run(), nullptr) << "a success code without a response is never counted";
+}
+
+TEST_F(QueryTest, NoMatchIsAnErrorOnlyWithoutAList) {
+  EXPECT_EQ(Run(), nullptr);
+  EXPECT_EQ(FieldsOf(ldap_).error_reason, "No match result found");
+  Set(&ILdap::put_Attributes, L"cn");
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(FieldsOf(ldap_).is_error, 0);
+  EXPECT_EQ(FieldsOf(ldap_).error_reason, "No match result found") << "the reason stays";
+  EXPECT_EQ(Table(), "cn:;");
+}
+
+TEST_F(QueryTest, CollectionsAsAScriptHostUsesThem) {
+  lib_.entries = People();
+  Set(&ILdap::put_Attributes, L"cn;mail");
+  IQuery* query = Run();
+  ASSERT_NE(query, nullptr);
+  EXPECT_EQ(query->get_Count(nullptr), E_POINTER);
+  Variant item;
+  EXPECT_EQ(query->get_Item(0, item.Get()), E_INVALIDARG);
+  EXPECT_EQ(item.Type(), VT_UNKNOWN);
+  EXPECT_EQ(query->get_Item(3, item.Put()), E_INVALIDARG);
+  EXPECT_EQ(query->get_Item(1, nullptr), E_POINTER);
+
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(query->get__NewEnum(unknown.Put()), S_OK);
+  ComPtr<IEnumVARIANT> items;
+  ASSERT_EQ(unknown.As(IID_IEnumVARIANT, &items), S_OK);
+  query_.Reset();
+  result_.Put();
+  ldap_.Reset();  // the enumerator alone keeps the items and the tree alive
+  VARIANT got[3];
+  ULONG fetched = 0;
+  EXPECT_EQ(items->Next(3, got, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 2u);
+  for (ULONG i = 0; i < fetched; ++i) VariantClear(&got[i]);
+  EXPECT_EQ(items->Reset(), S_OK);
+  EXPECT_EQ(items->Skip(1), S_OK);
+  ComPtr<IEnumVARIANT> clone;
+  ASSERT_EQ(items->Clone(clone.Put()), S_OK);
+  EXPECT_EQ(items->Skip(2), S_FALSE);
+  EXPECT_EQ(clone->Next(1, got, &fetched), S_OK) << "the clone starts where its source stood";
+  ComPtr<IQueryEntries> column;
+  V_DISPATCH(&got[0])->QueryInterface(IID_IQueryEntries, column.PutVoid());
+  VariantClear(&got[0]);
+  Bstr name;
+  column->get_Attributes(name.Put());
+  EXPECT_STREQ(name.Get(), L"mail");
+  Variant first, second;
+  column->ValuesList(first.Get());
+  column->ValuesList(second.Get());
+  EXPECT_NE(V_DISPATCH(first.Get()), V_DISPATCH(second.Get())) << "a new collection each call";
+  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+  column.Reset();
+  items.Reset();
+  clone.Reset();
+  unknown.Reset();
+  first.Put();
+  second.Put();
+  EXPECT_EQ(DllCanUnloadNow(), S_OK) << "every result object and enumerator counted";
+}
+
+}  // namespace
+}  // namespace quillon
