@@ -1,0 +1,174 @@
+// Query benchmark. Prints, for a sorted and an unsorted search of N entries:
+//  - memory: the LDAP library fed an in-memory response of N entries, so the
+//    component's own work shows (splitting, building the tree, sorting, filling the
+//    collections, a script-style walk of every value through IDispatch) against a plain
+//    copy of the same bytes out of the same response;
+//  - directory (with a host and port): the same search through the component against a
+//    real server, against direct wldap32 calls that read the same values.
+// Usage: bench_query.exe <entries> [<host> <port>]
+#include <windows.h>
+#include <objbase.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "memory_ldap.h"
+#include "module/bstr.h"
+#include "module/com_ptr.h"
+#include "module/quillon_app.h"
+#include "module/variant.h"
+#include "quillon.h"
+#include "session/ldap_handles.h"
+#include "session/ldap_object.h"
+
+using namespace quillon;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const char* const kColumns[] = {"cn", "sn", "mail", "telephoneNumber"};
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Property or method read through IDispatch, as a script engine does it.
+HRESULT Read(IDispatch* object, const wchar_t* name, VARIANT* out, LONG index = 0) {
+  DISPID id = 0;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+  if (FAILED(hr)) return hr;
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = VT_I4;
+  V_I4(&arg) = index;
+  DISPPARAMS params{index ? &arg : nullptr, nullptr, index ? 1u : 0u, 0};
+  return object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, out,
+                        nullptr, nullptr);
+}
+
+// Reads every value of every row of every column; returns the number of characters.
+size_t WalkEverything(IDispatch* query) {
+  size_t chars = 0;
+  Variant count;
+  Read(query, L"Count", count.Get());
+  for (LONG c = 1; c <= V_I4(count.Get()); ++c) {
+    Variant column, rows, row_count;
+    Read(query, L"Item", column.Get(), c);
+    Read(V_DISPATCH(column.Get()), L"ValuesList", rows.Get());
+    Read(V_DISPATCH(rows.Get()), L"Count", row_count.Get());
+    for (LONG r = 1; r <= V_I4(row_count.Get()); ++r) {
+      Variant row, values;
+      Read(V_DISPATCH(rows.Get()), L"Item", row.Get(), r);
+      Read(V_DISPATCH(row.Get()), L"Value", values.Get());
+      SAFEARRAY* array = V_ARRAY(values.Get());
+      auto* items = static_cast<VARIANT*>(array->pvData);
+      for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
+        chars += SysStringLen(V_BSTR(&items[i]));
+      }
+    }
+  }
+  return chars;
+}
+
+double ComponentSearch(const char* host, int port, bool sorted, size_t* chars) {
+  ComPtr<ILdap> ldap;
+  CLdap::CreateInstance(nullptr, IID_ILdap, ldap.PutVoid());
+  ldap->put_ServerName(Bstr(std::wstring(host, host + strlen(host)).c_str()).Get());
+  ldap->put_Port(port);
+  ldap->DN(Bstr(L"dc").Get(), Bstr(L"com").Get());
+  ldap->DN(Bstr(L"dc").Get(), Bstr(L"example").Get());
+  ldap->DN(Bstr(L"ou").Get(), Bstr(L"Bench").Get());
+  ldap->put_Attributes(Bstr(L"cn;sn;mail;telephoneNumber").Get());
+  if (sorted) ldap->put_Sort(Bstr(L"sn").Get());
+  const auto start = Clock::now();
+  Variant result;
+  ldap->Query(result.Get());
+  if (!V_DISPATCH(result.Get())) {
+    fprintf(stderr, "search failed\n");
+    exit(1);
+  }
+  *chars = WalkEverything(V_DISPATCH(result.Get()));
+  return Seconds(start);
+}
+
+// The same search read straight through the library table: values copied, nothing more.
+double DirectSearch(const char* host, int port, size_t* bytes) {
+  const auto start = Clock::now();
+  LdapSession ld(quillon::Ldap().open(const_cast<PCHAR>(host), static_cast<ULONG>(port)));
+  quillon::Ldap().simple_bind_s(ld.Get(), nullptr, nullptr);
+  PCHAR attrs[] = {const_cast<PCHAR>("cn"), const_cast<PCHAR>("sn"), const_cast<PCHAR>("mail"),
+                   const_cast<PCHAR>("telephoneNumber"), nullptr};
+  LdapResponse response;
+  quillon::Ldap().search_ext_s(ld.Get(), const_cast<PCHAR>("ou=Bench,dc=example,dc=com"), 1,
+                      const_cast<PCHAR>("(objectclass=*)"), attrs, 0, nullptr, nullptr, nullptr,
+                      0, response.Put());
+  std::vector<std::string> copies;
+  for (LDAPMessage* e = quillon::Ldap().first_entry(ld.Get(), response.Get()); e;
+       e = quillon::Ldap().next_entry(ld.Get(), e)) {
+    for (const char* name : kColumns) {
+      LdapValues values(quillon::Ldap().get_values_len(ld.Get(), e, const_cast<PCHAR>(name)));
+      for (berval** v = values.Get(); v && *v; ++v) {
+        copies.emplace_back((*v)->bv_val, (*v)->bv_len);
+        *bytes += (*v)->bv_len;
+      }
+    }
+  }
+  return Seconds(start);
+}
+
+void Report(const char* what, size_t entries, bool sorted, double component, double direct) {
+  printf("%-9s %7zu entries %-8s component %8.3f s   direct %8.3f s   ratio %6.2f\n", what,
+         entries, sorted ? "sorted" : "unsorted", component, direct, component / direct);
+}
+
+std::vector<test::MemoryEntry> MakeEntries(size_t n) {
+  std::vector<test::MemoryEntry> entries;
+  entries.reserve(n);
+  srand(42);
+  for (size_t i = 0; i < n; ++i) {
+    const std::string sn = "Name" + std::to_string(rand() % (n + 1));
+    entries.push_back({"cn=Person " + std::to_string(i) + ",ou=Bench,dc=example,dc=com",
+                       {{"cn", {"Person " + std::to_string(i)}},
+                        {"sn", {sn}},
+                        {"mail", {"person" + std::to_string(i) + "@example.com"}},
+                        {"telephoneNumber", {"+1 555 " + std::to_string(100000 + i)}}}});
+  }
+  return entries;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    fprintf(stderr, "usage: %s <entries> [<host> <port>]\n", argv[0]);
+    return 2;
+  }
+  const size_t n = strtoul(argv[1], nullptr, 10);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  theApp.InitInstance(GetModuleHandleW(nullptr));
+  size_t chars = 0, bytes = 0;
+  {
+    test::MemoryLdap memory;
+    memory.entries = MakeEntries(n);
+    for (bool sorted : {false, true}) {
+      const double component = ComponentSearch("memory", 389, sorted, &chars);
+      const double direct = DirectSearch("memory", 389, &bytes);
+      Report("memory", n, sorted, component, direct);
+    }
+  }
+  if (argc >= 4) {
+    const int port = atoi(argv[3]);
+    for (bool sorted : {false, true}) {
+      const double component = ComponentSearch(argv[2], port, sorted, &chars);
+      const double direct = DirectSearch(argv[2], port, &bytes);
+      Report("directory", n, sorted, component, direct);
+    }
+  }
+  theApp.ExitInstance();
+  CoUninitialize();
+  return 0;
+}
