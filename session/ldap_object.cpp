@@ -14,21 +14,8 @@ HRESULT CLdap::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   return ComObject<CLdap>::CreateInstance(riid, ppv);
 }
 
-// The operations and the staging and naming methods are not built yet; they say so
-// rather than pretend to succeed.
-STDMETHODIMP CLdap::Add() {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::Modify() {
-  return E_NOTIMPL;
-}
+// Query is not built yet; it says so rather than pretend to succeed.
 STDMETHODIMP CLdap::Query(VARIANT*) {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::AttributeAdd(BSTR, VARIANT, LONG) {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::AttributeModify(BSTR, VARIANT, LONG, LONG) {
   return E_NOTIMPL;
 }
 
