@@ -72,6 +72,13 @@ o.AttributeModify "mail", "second@example.com", -1, 1
 o.AttributeModify "sn", "First", -1, 0
 o.AttributeModify "sn", "Second", -1, 0
 o.AttributeAdd "mail", "third@example.com", -1
+' A file read as Unicode text keeps its bytes in the string: sent with the file's size.
+Dim fso, photoPath, file
+Set fso = CreateObject("Scripting.FileSystemObject")
+photoPath = fso.BuildPath(fso.GetParentFolderName(WScript.ScriptFullName), "..\..\examples\photo.jpg")
+Set file = fso.OpenTextFile(photoPath, 1, False, -1)
+o.AttributeModify "jpegPhoto", file.ReadAll, fso.GetFile(photoPath).Size, 0
+file.Close
 o.Modify
 Show "modify", o
 
