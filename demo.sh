@@ -26,5 +26,15 @@ example() {
 example object-state.vbs
 example delete.vbs 127.0.0.1 "$port"
 example rename.vbs 127.0.0.1 "$port"
+example add.vbs 127.0.0.1 "$port"
+example modify.vbs 127.0.0.1 "$port"
 echo "== The directory afterwards (ldapsearch) =="
-ldapsearch -x -LLL -H "ldap://127.0.0.1:$port" -b ou=Alumni,dc=example,dc=com -s one cn sn
+ldapsearch -x -LLL -H "ldap://127.0.0.1:$port" -b ou=Alumni,dc=example,dc=com -s one \
+  cn sn mail telephoneNumber title employeeNumber
+photo=$(mktemp -d)
+ldapsearch -x -LLL -H "ldap://127.0.0.1:$port" -b "cn=Fay Grant,ou=Alumni,dc=example,dc=com" \
+  -s base -tt -T "$photo" jpegPhoto >/dev/null
+if cmp -s "$photo"/* "$top/examples/photo.jpg"; then
+  echo "The jpegPhoto of cn=Fay Grant is examples/photo.jpg, byte for byte."
+fi
+rm -rf "$photo"

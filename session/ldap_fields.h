@@ -13,13 +13,20 @@ namespace quillon {
 
 struct ResultTree;
 
+// One staged value: a buffer owned by the staged value pool and how many bytes of it
+// belong to the value, so that no declared size can make a request read past its end.
+struct StagedValue {
+  unsigned char* data;
+  size_t length;
+};
+
 // One attribute staged for Add or Modify: its values, in call order, with the declared
 // size of each recorded as decimal text.
 struct StagedAttribute {
   std::string name;
-  std::vector<unsigned char*> values;  // buffers owned by the staged value pool
+  std::vector<StagedValue> values;
   std::vector<std::string> sizes;
-  long add_flag = 0;
+  long add_flag = 0;  // non-zero: Modify adds the values instead of replacing them
 };
 
 // Codes of the operations, in CurrentOperation.

@@ -14,19 +14,4 @@ HRESULT CLdap::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   return ComObject<CLdap>::CreateInstance(riid, ppv);
 }
 
-// The operations and the staging and naming methods are not built yet; they say so
-// rather than pretend to succeed.
-STDMETHODIMP CLdap::Add() {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::Modify() {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::AttributeAdd(BSTR, VARIANT, LONG) {
-  return E_NOTIMPL;
-}
-STDMETHODIMP CLdap::AttributeModify(BSTR, VARIANT, LONG, LONG) {
-  return E_NOTIMPL;
-}
-
 }  // namespace quillon

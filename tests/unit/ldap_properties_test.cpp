@@ -174,11 +174,5 @@ TEST_F(FilterFileTest, AFileTooLargeFor32BitsIsNotReadInPart) {
   EXPECT_EQ(FilterAfterReading(), "(previous=1)");
 }
 
-TEST(LdapProperties, NotYetBuiltMembersSayNotImplemented) {
-  ComPtr<ILdap> ldap = NewLdap();
-  EXPECT_EQ(ldap->Add(), E_NOTIMPL);
-  EXPECT_EQ(FieldsOf(ldap).is_error, 0);
-}
-
 }  // namespace
 }  // namespace quillon

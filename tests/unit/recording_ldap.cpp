@@ -90,6 +90,41 @@ ULONG LDAPAPI ModRdn2S(LDAP*, const PCHAR dn, const PCHAR new_rdn, INT delete_ol
   return g_recorder->request_rc;
 }
 
+// One line per modification after the request's own line:
+//   mod <mod_op> "<type>" "<text>"...           text values
+//   mod <mod_op> "<type>" <length>:<hex bytes>...  binary values (LDAP_MOD_BVALUES)
+void LogMods(LDAPModA* mods[]) {
+  static const char kHex[] = "0123456789abcdef";
+  for (LDAPModA** m = mods; *m; ++m) {
+    std::string line = "mod " + std::to_string((*m)->mod_op) + " " + Text((*m)->mod_type);
+    if ((*m)->mod_op & LDAP_MOD_BVALUES) {
+      for (berval** v = (*m)->mod_vals.modv_bvals; *v; ++v) {
+        line += " " + std::to_string((*v)->bv_len) + ":";
+        for (ULONG i = 0; i < (*v)->bv_len; ++i) {
+          const unsigned char c = static_cast<unsigned char>((*v)->bv_val[i]);
+          line += kHex[c >> 4];
+          line += kHex[c & 15];
+        }
+      }
+    } else {
+      for (PCHAR* v = (*m)->mod_vals.modv_strvals; *v; ++v) line += " " + Text(*v);
+    }
+    Log(line);
+  }
+}
+
+ULONG LDAPAPI AddS(LDAP*, PCHAR dn, LDAPModA* mods[]) {
+  Log("add " + Text(dn));
+  LogMods(mods);
+  return g_recorder->request_rc;
+}
+
+ULONG LDAPAPI ModifyS(LDAP*, PCHAR dn, LDAPModA* mods[]) {
+  Log("modify " + Text(dn));
+  LogMods(mods);
+  return g_recorder->request_rc;
+}
+
 ULONG LDAPAPI MsgFree(LDAPMessage* m) {
   delete[] reinterpret_cast<char*>(m);
   return 0;
@@ -109,6 +144,8 @@ LdapLibrary MakeTable() {
   t.err2string = Err2String;
   t.delete_s = DeleteS;
   t.modrdn2_s = ModRdn2S;
+  t.add_s = AddS;
+  t.modify_s = ModifyS;
   t.msgfree = MsgFree;
   return t;
 }

@@ -1,0 +1,137 @@
+// Implementation details:
+// - Buffers. A text value holds its ANSI text and a zero byte. A string staged with a
+//   declared size of 0 or more is binary data carried in a string: its buffer holds the
+//   string's own bytes as they are in memory (UTF-16LE), the first declared-size of them,
+//   zero-padded, and a zero byte. A byte array holds its bytes and one hidden zero byte,
+//   so that an attribute sent as text can never read past the end of a value.
+// - VBScript passes a variable by reference; its value decides, as a literal's would.
+// - AttributeModify text values never join an earlier record: two replacements of one
+//   attribute stay two modifications, in call order. Everything else joins the earliest
+//   record of the same name.
+#include "session/staging.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "module/safearray.h"
+#include "module/variant.h"
+
+namespace quillon {
+
+namespace {
+
+// A zeroed buffer, or null when the size asked for cannot be had.
+std::unique_ptr<unsigned char[]> ZeroBuffer(size_t n) {
+  return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[n]());
+}
+
+bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
+               long declared_size, long add_flag) {
+  const CodePage cp;
+  std::string ansi_name = ToAnsi(name, cp);
+  if (ansi_name.empty()) return false;
+  std::unique_ptr<unsigned char[]> buffer;
+  size_t length = 0;
+  if (V_VT(&value) == VT_BSTR && declared_size >= 0) {
+    length = static_cast<size_t>(declared_size) + 1;
+    buffer = ZeroBuffer(length);
+    if (!buffer) return false;
+    const BSTR s = V_BSTR(&value);
+    const size_t copied = std::min<size_t>(declared_size, SysStringByteLen(s));
+    if (copied) memcpy(buffer.get(), s, copied);
+  } else {
+    std::string text;
+    if (V_VT(&value) == VT_DISPATCH) {
+      // The object's default value, as a page reads Request.Form("x") without the call.
+      Variant converted;
+      if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
+        return false;
+      text = ToAnsi(V_BSTR(converted.Get()), cp);
+    } else {
+      text = ToAnsi(V_BSTR(&value), cp);
+    }
+    length = text.size() + 1;
+    buffer = ZeroBuffer(length);
+    if (!buffer) return false;
+    memcpy(buffer.get(), text.data(), text.size());
+  }
+  PlaceStagedValue(f, std::move(ansi_name), std::move(buffer), length, declared_size, add_flag,
+                   method == StagingMethod::kAttributeAdd, cp);
+  return true;
+}
+
+bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_size, long add_flag) {
+  const CodePage cp;
+  std::string ansi_name = ToAnsi(name, cp);  // an empty name is staged as it is
+  SAFEARRAY* array = V_ARRAY(&value);
+  LONG lower = 0;
+  LONG upper = 0;
+  if (!array || FAILED(SafeArrayGetLBound(array, 1, &lower)) ||
+      FAILED(SafeArrayGetUBound(array, 1, &upper))) {
+    return false;
+  }
+  const LONGLONG count = static_cast<LONGLONG>(upper) - lower + 1;
+  if (count <= 0) return false;
+  const SafeArrayData data(array);
+  if (FAILED(data.Result()) || !data.Get()) return false;
+  const size_t length = static_cast<size_t>(count);
+  std::unique_ptr<unsigned char[]> buffer = ZeroBuffer(length + 1);
+  if (!buffer) return false;
+  memcpy(buffer.get(), data.Get(), length);
+  PlaceStagedValue(f, std::move(ansi_name), std::move(buffer), length, declared_size, add_flag,
+                   true, cp);
+  return true;
+}
+
+}  // namespace
+
+StagedAttribute* FindStagedAttribute(LdapFields& f, std::string_view name, const CodePage& cp) {
+  for (StagedAttribute& record : f.staged_attributes) {
+    if (EqualsNoCase(record.name, name, cp)) return &record;
+  }
+  return nullptr;
+}
+
+void ClearStagedAttributes(LdapFields& f) {
+  f.staged_value_pool.clear();
+  f.staged_attributes.clear();
+}
+
+void PlaceStagedValue(LdapFields& f, std::string name, std::unique_ptr<unsigned char[]> buffer,
+                      size_t length, long declared_size, long add_flag, bool join,
+                      const CodePage& cp) {
+  unsigned char* data = buffer.get();
+  f.staged_value_pool.push_back(std::move(buffer));
+  StagedAttribute* record = join ? FindStagedAttribute(f, name, cp) : nullptr;
+  if (!record) {
+    f.staged_attributes.push_back(StagedAttribute{std::move(name), {}, {}, add_flag});
+    record = &f.staged_attributes.back();
+  }
+  record->values.push_back(StagedValue{data, length});
+  record->sizes.push_back(std::to_string(declared_size));
+}
+
+bool StageValue(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
+                long declared_size, long add_flag) {
+  Variant referenced;
+  const VARIANT* v = &value;
+  if (V_VT(&value) & VT_BYREF) {
+    if (FAILED(VariantCopyInd(referenced.Get(), const_cast<VARIANT*>(&value)))) return false;
+    v = referenced.Get();
+  }
+  // A record made by AttributeAdd adds its values when Modify sends it: replacing would
+  // throw away the values the entry already has.
+  if (method == StagingMethod::kAttributeAdd) add_flag = 1;
+  switch (V_VT(v)) {
+    case VT_BSTR:
+    case VT_DISPATCH:
+      return StageText(f, method, name, *v, declared_size, add_flag);
+    case VT_ARRAY | VT_UI1:
+      return StageBytes(f, name, *v, declared_size, add_flag);
+    default:  // numbers, dates, empty, null, other arrays: a page passes them as text
+      return false;
+  }
+}
+
+}  // namespace quillon

@@ -1,0 +1,109 @@
+' AttributeAdd, AttributeModify, Add and Modify against a real directory: the ways scripts
+' pass values, the server's refusals, and that nothing stays staged after Add or Modify.
+Option Explicit
+Dim host, port
+host = WScript.Arguments(0)
+port = WScript.Arguments(1)
+
+Function NewLdap(rdn)
+  Dim o
+  Set o = CreateObject("Quillon.Ldap")
+  o.ServerName = host
+  o.Port = port
+  o.UserName = "cn=admin,dc=example,dc=com"
+  o.Password = "secret"
+  o.DN "dc", "com"
+  o.DN "dc", "example"
+  o.DN "ou", "Staging"
+  o.DN "cn", rdn
+  Set NewLdap = o
+End Function
+
+Sub Show(label, o)
+  WScript.Echo label & ": IsError=" & o.IsError & " ErrorReason=[" & o.ErrorReason & "]"
+End Sub
+
+' Like Request.Form("x"): an object whose default value is the text.
+Class FormField
+  Public Text
+  Public Default Property Get Item()
+    Item = Text
+  End Property
+End Class
+
+Dim o, name, number, field, dictionary, password
+Set o = NewLdap("Alice Add")
+name = "Alice Add"
+number = 5551234
+Set field = New FormField
+field.Text = "Alice"
+Set dictionary = CreateObject("Scripting.Dictionary")
+o.AttributeAdd "objectClass", "inetOrgPerson", -1
+o.AttributeAdd "cn", name, -1                     ' a variable: passed by reference
+o.AttributeAdd "sn", "  Add  ", -1                ' sent trimmed
+o.AttributeAdd "mail", "alice@example.com", -1
+o.AttributeAdd "MAIL", "a.add@example.com", -1    ' joins mail
+o.AttributeAdd "telephoneNumber", CStr(number), -1
+o.AttributeAdd "givenName", field, -1             ' its default value
+o.AttributeAdd "title", dictionary, -1            ' no default value: nothing staged
+o.AttributeAdd "employeeNumber", number, -1       ' numbers, Empty, Null: nothing staged
+o.AttributeAdd "employeeType", Empty, -1
+o.AttributeAdd "departmentNumber", Null, -1
+' A string with a size is sent as the string's own bytes (UTF-16LE), that many of them:
+' LenB(password) on Windows; Wine's VBScript has no LenB, and 2 * Len is the same.
+password = "pa" & Chr(233) & "ss"
+o.AttributeAdd "userPassword", password, 2 * Len(password)
+o.Add
+Show "add", o
+o.AttributeAdd "objectClass", "inetOrgPerson", -1
+o.AttributeAdd "cn", name, -1
+o.AttributeAdd "sn", "Again", -1
+o.Add
+Show "add it again", o
+o.Password = "wrong"
+o.Add
+Show "nothing staged after the failure", o
+
+' Modify: replace (Add 0) and add (Add 1); two replacements of sn are sent in call order,
+' so the last one stays. A value staged with AttributeAdd is added.
+Set o = NewLdap("Changing")
+o.AttributeModify "description", "new description", -1, 0
+o.AttributeModify "mail", "second@example.com", -1, 1
+o.AttributeModify "sn", "First", -1, 0
+o.AttributeModify "sn", "Second", -1, 0
+o.AttributeAdd "mail", "third@example.com", -1
+' A file read as Unicode text keeps its bytes in the string: sent with the file's size.
+Dim fso, photoPath, file
+Set fso = CreateObject("Scripting.FileSystemObject")
+photoPath = fso.BuildPath(fso.GetParentFolderName(WScript.ScriptFullName), "..\..\examples\photo.jpg")
+Set file = fso.OpenTextFile(photoPath, 1, False, -1)
+o.AttributeModify "jpegPhoto", file.ReadAll, fso.GetFile(photoPath).Size, 0
+file.Close
+o.Modify
+Show "modify", o
+
+' A failed Add, then a successful Modify: the error state stays.
+Set o = NewLdap("Changing")
+o.AttributeAdd "objectClass", "inetOrgPerson", -1
+o.AttributeAdd "cn", "Changing", -1
+o.AttributeAdd "sn", "Changing", -1
+o.Add
+Show "add an existing entry", o
+o.AttributeModify "title", "Changed", -1, 1
+o.Modify
+Show "successful modify after it", o
+
+' Validation comes before any connection: nothing listens on port 1.
+Set o = CreateObject("Quillon.Ldap")
+o.ServerName = host
+o.Port = 1
+o.AttributeAdd "cn", "x", -1
+o.Modify
+Show "no DN", o
+o.DN "cn", "x"
+o.Modify
+Show "staged values went with the refused call", o
+o.ServerName = ""
+o.Add
+Show "no server", o
+WScript.Echo "END"
