@@ -14,7 +14,7 @@
 #include <cstring>
 #include <new>
 
-#include "module/safearray.h"
+#include "module/safe_array.h"
 #include "module/variant.h"
 
 namespace quillon {
@@ -73,8 +73,8 @@ bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_si
   }
   const LONGLONG count = static_cast<LONGLONG>(upper) - lower + 1;
   if (count <= 0) return false;
-  const SafeArrayData data(array);
-  if (FAILED(data.Result()) || !data.Get()) return false;
+  const SafeArrayData<unsigned char> data(array);
+  if (!data.Get()) return false;
   const size_t length = static_cast<size_t>(count);
   std::unique_ptr<unsigned char[]> buffer = ZeroBuffer(length + 1);
   if (!buffer) return false;
