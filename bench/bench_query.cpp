@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,12 @@ using namespace quillon;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// How the last component search divided: the Query call, then the walk of every value.
+struct Split {
+  double search, walk;
+};
+Split g_last_split;
+
 const char* const kColumns[] = {"cn", "sn", "mail", "telephoneNumber"};
 
 double Seconds(Clock::time_point start) {
@@ -91,7 +98,10 @@ double ComponentSearch(const char* host, int port, bool sorted, size_t* chars) {
     fprintf(stderr, "search failed\n");
     exit(1);
   }
+  const double search = Seconds(start);
+  const auto walk_start = Clock::now();
   *chars = WalkEverything(V_DISPATCH(result.Get()));
+  g_last_split = {search, Seconds(walk_start)};
   return Seconds(start);
 }
 
@@ -104,8 +114,8 @@ double DirectSearch(const char* host, int port, size_t* bytes) {
                    const_cast<PCHAR>("telephoneNumber"), nullptr};
   LdapResponse response;
   quillon::Ldap().search_ext_s(ld.Get(), const_cast<PCHAR>("ou=Bench,dc=example,dc=com"), 1,
-                      const_cast<PCHAR>("(objectclass=*)"), attrs, 0, nullptr, nullptr, nullptr,
-                      0, response.Put());
+                               const_cast<PCHAR>("(objectclass=*)"), attrs, 0, nullptr, nullptr,
+                               nullptr, 0, response.Put());
   std::vector<std::string> copies;
   for (LDAPMessage* e = quillon::Ldap().first_entry(ld.Get(), response.Get()); e;
        e = quillon::Ldap().next_entry(ld.Get(), e)) {
@@ -121,8 +131,11 @@ double DirectSearch(const char* host, int port, size_t* bytes) {
 }
 
 void Report(const char* what, size_t entries, bool sorted, double component, double direct) {
-  printf("%-9s %7zu entries %-8s component %8.3f s   direct %8.3f s   ratio %6.2f\n", what,
-         entries, sorted ? "sorted" : "unsorted", component, direct, component / direct);
+  printf(
+      "%-9s %7zu entries %-8s component %8.3f s (query %.3f, walk %.3f)   direct %8.3f s   "
+      "ratio %6.2f\n",
+      what, entries, sorted ? "sorted" : "unsorted", component, g_last_split.search,
+      g_last_split.walk, direct, component / direct);
 }
 
 std::vector<test::MemoryEntry> MakeEntries(size_t n) {
@@ -154,9 +167,19 @@ int main(int argc, char** argv) {
   {
     test::MemoryLdap memory;
     memory.entries = MakeEntries(n);
+    // In memory a run is short and the machine may be busy: the best of five counts.
     for (bool sorted : {false, true}) {
-      const double component = ComponentSearch("memory", 389, sorted, &chars);
-      const double direct = DirectSearch("memory", 389, &bytes);
+      double component = 1e9, direct = 1e9;
+      Split best{};
+      for (int run = 0; run < 5; ++run) {
+        const double c = ComponentSearch("memory", 389, sorted, &chars);
+        if (c < component) {
+          component = c;
+          best = g_last_split;
+        }
+        direct = std::min(direct, DirectSearch("memory", 389, &bytes));
+      }
+      g_last_split = best;
       Report("memory", n, sorted, component, direct);
     }
   }

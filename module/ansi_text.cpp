@@ -8,9 +8,9 @@ namespace quillon {
 
 namespace {
 
-UINT ThreadAnsiCodePage() {
+UINT AnsiCodePageOf(LCID locale) {
   UINT cp = 0;
-  if (GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+  if (GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
                      reinterpret_cast<LPWSTR>(&cp), sizeof(cp) / sizeof(WCHAR)) == 0 ||
       cp == 0) {
     cp = GetACP();
@@ -22,9 +22,22 @@ unsigned char FoldAscii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
+// The thread's code page, looked up again only when the thread's locale changes: results
+// convert every value of a search, and the lookup costs more than the conversion.
+const CodePage& ThreadCodePage() {
+  thread_local LCID cached_locale = 0;
+  thread_local CodePage cached(GetACP());
+  const LCID locale = GetThreadLocale();
+  if (locale != cached_locale) {
+    cached = CodePage(AnsiCodePageOf(locale));
+    cached_locale = locale;
+  }
+  return cached;
+}
+
 }  // namespace
 
-CodePage::CodePage() : CodePage(ThreadAnsiCodePage()) {}
+CodePage::CodePage() : CodePage(ThreadCodePage()) {}
 
 CodePage::CodePage(UINT id) : id_(id) {
   if (!GetCPInfo(id_, &info_)) info_ = CPINFO{};
@@ -67,8 +80,15 @@ std::wstring ToWide(std::string_view text) {
 }
 
 BSTR ToBstr(std::string_view text) {
-  const std::wstring wide = ToWide(text);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  return ToBstr(text, CodePage());
+}
+
+BSTR ToBstr(std::string_view text, const CodePage& cp) {
+  const int length = static_cast<int>(text.size());
+  const int n = length ? MultiByteToWideChar(cp.Id(), 0, text.data(), length, nullptr, 0) : 0;
+  BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(n > 0 ? n : 0));
+  if (out && n > 0) MultiByteToWideChar(cp.Id(), 0, text.data(), length, out, n);
+  return out;
 }
 
 std::string_view TrimLeadingWhite(std::string_view text) {
@@ -108,6 +128,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b, const CodePage& cp) {
 }
 
 int CompareMultibyte(std::string_view a, std::string_view b, bool fold_case, const CodePage& cp) {
+  // Sorting compares keys n log n times: in a single-byte code page the exact order is the
+  // byte order, which the library compares fastest.
+  if (!fold_case && cp.IsSingleByte()) {
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
   size_t i = 0;
   size_t j = 0;
   while (i < a.size() && j < b.size()) {

@@ -21,6 +21,8 @@ class CodePage {
 
   UINT Id() const { return id_; }
   bool IsLeadByte(unsigned char c) const;
+  // No lead bytes at all: every byte is a character.
+  bool IsSingleByte() const { return info_.LeadByte[0] == 0; }
   // Length in bytes of the character starting at text[i] (1 or 2); a lead byte at the
   // very end counts as a character of its own.
   size_t CharLength(std::string_view text, size_t i) const;
@@ -38,6 +40,7 @@ std::string ToAnsi(const wchar_t* text, const CodePage& cp);
 std::wstring ToWide(std::string_view text);
 // A new BSTR from ANSI text (never null: empty text gives an empty string).
 BSTR ToBstr(std::string_view text);
+BSTR ToBstr(std::string_view text, const CodePage& cp);
 
 // The multibyte space class: space, tab, line feed, vertical tab, form feed, return.
 inline bool IsWhite(unsigned char c) {

@@ -1,5 +1,11 @@
 #include "module/dispatch.h"
 
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "module/bstr.h"
 #include "module/com_ptr.h"
 #include "module/module.h"
 #include "quillon.h"
@@ -13,6 +19,10 @@ const IID* const kDispatchInterfaces[] = {&IID_ILdap, &IID_IQuery, &IID_IQueryEn
 constexpr size_t kSlots = sizeof(kDispatchInterfaces) / sizeof(kDispatchInterfaces[0]);
 
 ITypeInfo* volatile g_slots[kSlots];
+
+// The member names of one interface with their DISPIDs.
+using MemberNames = std::vector<std::pair<std::wstring, DISPID>>;
+MemberNames* volatile g_names[kSlots];
 volatile LONG g_load_count = 0;
 
 HRESULT Load(REFIID iid, LCID lcid, ITypeInfo** out) {
@@ -22,7 +32,68 @@ HRESULT Load(REFIID iid, LCID lcid, ITypeInfo** out) {
   return library->GetTypeInfoOfGuid(iid, out);
 }
 
+// Member names are ASCII: fold its letters only (the C runtime's comparison goes through
+// the locale on every character, which costs more than the rest of a script's call).
+bool SameNameIgnoringCase(const wchar_t* a, const wchar_t* b) {
+  auto fold = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c; };
+  for (; *a && *b; ++a, ++b) {
+    if (fold(*a) != fold(*b)) return false;
+  }
+  return *a == *b;
+}
+
+size_t SlotOf(REFIID iid) {
+  for (size_t i = 0; i < kSlots; ++i) {
+    if (IsEqualIID(iid, *kDispatchInterfaces[i])) return i;
+  }
+  return kSlots;
+}
+
+MemberNames* ReadNames(ITypeInfo* info) {
+  auto* names = new (std::nothrow) MemberNames;
+  if (!names) return nullptr;
+  TYPEATTR* attr = nullptr;
+  if (FAILED(info->GetTypeAttr(&attr))) return names;
+  for (UINT i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* func = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &func))) continue;
+    Bstr name;
+    if (SUCCEEDED(info->GetDocumentation(func->memid, name.Put(), nullptr, nullptr, nullptr)) &&
+        name.Get()) {
+      names->emplace_back(name.Get(), func->memid);
+    }
+    info->ReleaseFuncDesc(func);
+  }
+  info->ReleaseTypeAttr(attr);
+  return names;
+}
+
 }  // namespace
+
+HRESULT TypeInfoCache::GetIDsOfNames(REFIID iid, LCID lcid, LPOLESTR* names, UINT count,
+                                     DISPID* ids) {
+  ITypeInfo* info = nullptr;
+  const HRESULT hr = Get(iid, lcid, &info);
+  if (FAILED(hr)) return hr;
+  const size_t slot = SlotOf(iid);
+  if (count != 1 || !names || !names[0] || !ids) return DispGetIDsOfNames(info, names, count, ids);
+  if (!g_names[slot]) {
+    MemberNames* made = ReadNames(info);
+    if (!made) return DispGetIDsOfNames(info, names, count, ids);
+    if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_names[slot]), made,
+                                          nullptr) != nullptr) {
+      delete made;
+    }
+  }
+  for (const auto& [name, id] : *g_names[slot]) {
+    if (SameNameIgnoringCase(name.c_str(), names[0])) {
+      ids[0] = id;
+      return S_OK;
+    }
+  }
+  ids[0] = DISPID_UNKNOWN;
+  return DISP_E_UNKNOWNNAME;
+}
 
 HRESULT TypeInfoCache::Get(REFIID iid, LCID lcid, ITypeInfo** info) {
   for (size_t i = 0; i < kSlots; ++i) {
@@ -46,6 +117,10 @@ HRESULT TypeInfoCache::Get(REFIID iid, LCID lcid, ITypeInfo** info) {
 }
 
 void TypeInfoCache::ReleaseAll() {
+  for (auto& slot : g_names) {
+    delete static_cast<MemberNames*>(
+        InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&slot), nullptr));
+  }
   for (auto& slot : g_slots) {
     auto* info = static_cast<ITypeInfo*>(
         InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&slot), nullptr));

@@ -14,6 +14,10 @@ class TypeInfoCache {
  public:
   // A borrowed pointer (the cache keeps the reference), or the loader's failure.
   static HRESULT Get(REFIID iid, LCID lcid, ITypeInfo** info);
+  // Names to DISPIDs for the interface. A single name (every script call) is looked up in
+  // a table made once from the type description, without regard to case; anything else
+  // goes to the type description itself.
+  static HRESULT GetIDsOfNames(REFIID iid, LCID lcid, LPOLESTR* names, UINT count, DISPID* ids);
   static void ReleaseAll();
   // How many descriptions have been loaded since the process started (for tests).
   static LONG LoadCount();
@@ -39,9 +43,7 @@ class DispatchImpl : public Itf {
     return S_OK;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-    ITypeInfo* cached = nullptr;
-    const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
-    return FAILED(hr) ? hr : DispGetIDsOfNames(cached, names, count, ids);
+    return TypeInfoCache::GetIDsOfNames(*Iid, lcid, names, count, ids);
   }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* arg_error) override {

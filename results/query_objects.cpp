@@ -43,15 +43,15 @@ ComPtr<IDispatch> NewItem(Args&&... args) {
 
 // A zero-based one-dimensional array of VARIANT, one element per value of cell.
 template <class MakeElement>
-HRESULT ValueArray(const ResultCell& cell, VARIANT* out, MakeElement make) {
+HRESULT ValueArray(CellValues values, VARIANT* out, MakeElement make) {
   if (!out) return E_POINTER;
   VariantInit(out);
-  SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(cell.values.size())));
+  SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size)));
   if (!array.Get()) return E_OUTOFMEMORY;
   {
     SafeArrayData<VARIANT> data(array.Get());
     if (!data.Get()) return E_OUTOFMEMORY;
-    for (size_t i = 0; i < cell.values.size(); ++i) make(cell.values[i], &data.Get()[i]);
+    for (size_t i = 0; i < values.size; ++i) make(values[i], &data.Get()[i]);
   }
   V_VT(out) = VT_ARRAY | VT_VARIANT;
   V_ARRAY(out) = array.Detach();
@@ -73,7 +73,8 @@ STDMETHODIMP CQueryEntries::ValuesList(VARIANT* rows) {
   if (!list) return E_OUTOFMEMORY;
   ComPtr<IQuerySub> owner(list);
   for (const ResultCell& cell : column_->cells) {
-    ComPtr<IDispatch> row = NewItem<CQueryEntriesSub, IQueryEntriesSub>(tree_, &cell);
+    ComPtr<IDispatch> row =
+        NewItem<CQueryEntriesSub, IQueryEntriesSub>(tree_, column_->ValuesOf(cell));
     if (!row) return E_OUTOFMEMORY;
     list->Append(std::move(row));
   }
@@ -84,14 +85,14 @@ STDMETHODIMP CQueryEntries::ValuesList(VARIANT* rows) {
 
 STDMETHODIMP CQueryEntriesSub::get_Value(VARIANT* values) {
   const CodePage cp;
-  return ValueArray(*cell_, values, [&cp](const ResultValue& v, VARIANT* element) {
+  return ValueArray(values_, values, [&cp](const ResultValue& v, VARIANT* element) {
     V_VT(element) = VT_BSTR;
-    V_BSTR(element) = ToBstr(TrimWhite(v.Text(), cp));
+    V_BSTR(element) = ToBstr(TrimWhite(v.Text(), cp), cp);
   });
 }
 
 STDMETHODIMP CQueryEntriesSub::ValueSize(VARIANT* sizes) {
-  return ValueArray(*cell_, sizes, [](const ResultValue& v, VARIANT* element) {
+  return ValueArray(values_, sizes, [](const ResultValue& v, VARIANT* element) {
     V_VT(element) = VT_I4;
     V_I4(element) = static_cast<LONG>(v.length);
   });

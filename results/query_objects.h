@@ -42,15 +42,15 @@ class CQueryEntries : public DispatchImpl<IQueryEntries, &IID_IQueryEntries>,
 class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntriesSub> {
  public:
   static const InterfaceEntry kInterfaces[];
-  CQueryEntriesSub(SharedResultTree tree, const ResultCell* cell)
-      : tree_(std::move(tree)), cell_(cell) {}
+  CQueryEntriesSub(SharedResultTree tree, CellValues values)
+      : tree_(std::move(tree)), values_(values) {}
 
   STDMETHODIMP get_Value(VARIANT* values) override;
   STDMETHODIMP ValueSize(VARIANT* sizes) override;
 
  private:
   SharedResultTree tree_;
-  const ResultCell* cell_;
+  CellValues values_;
 };
 
 // A new Query collection with one QueryEntries item per column of tree.

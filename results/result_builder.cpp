@@ -28,35 +28,34 @@ struct RowOrder {
   }
 };
 
-ResultValue CopyValue(const char* bytes, unsigned long length) {
-  ResultValue value;
-  value.bytes.reset(new char[size_t{length} + 1]);
-  if (length) memcpy(value.bytes.get(), bytes, length);
-  value.bytes[length] = '\0';
-  value.length = length;
-  return value;
+// Appends a cell holding the given values (bytes and lengths) to column.
+template <class Each>
+void AppendCell(ResultTree* tree, ResultColumn* column, Each each) {
+  ResultCell cell;
+  cell.first = static_cast<uint32_t>(column->values.size());
+  each([&](const char* bytes, unsigned long length) {
+    column->values.push_back(ResultValue{tree->bytes.Copy(bytes, length), length});
+  });
+  cell.count = static_cast<uint32_t>(column->values.size() - cell.first);
+  column->cells.push_back(cell);
 }
 
-ResultCell DnCell(LDAP* ld, LDAPMessage* entry) {
+void AppendDnCell(LDAP* ld, LDAPMessage* entry, ResultTree* tree, ResultColumn* column) {
   LdapText dn(Ldap().get_dn(ld, entry));
   const char* text = dn ? dn.Get() : "";
-  ResultCell cell;
-  cell.values.push_back(CopyValue(text, static_cast<unsigned long>(strlen(text))));
-  return cell;
+  AppendCell(tree, column, [&](auto add) { add(text, static_cast<unsigned long>(strlen(text))); });
 }
 
-ResultCell ValuesCell(LDAP* ld, LDAPMessage* entry, const std::string& name) {
-  LdapValues values(Ldap().get_values_len(ld, entry, const_cast<PCHAR>(name.c_str())));
-  ResultCell cell;
-  for (berval** v = values.Get(); v && *v; ++v) {
-    cell.values.push_back(CopyValue((*v)->bv_val, (*v)->bv_len));
-  }
-  return cell;
+void AppendValuesCell(LDAP* ld, LDAPMessage* entry, ResultTree* tree, ResultColumn* column) {
+  LdapValues values(Ldap().get_values_len(ld, entry, const_cast<PCHAR>(column->name.c_str())));
+  AppendCell(tree, column, [&](auto add) {
+    for (berval** v = values.Get(); v && *v; ++v) add((*v)->bv_val, (*v)->bv_len);
+  });
 }
 
 // The key of a row: the text of its first value whose text is not empty.
-std::string_view KeyOf(const ResultCell& cell) {
-  for (const ResultValue& v : cell.values) {
+std::string_view KeyOf(const ResultColumn& column, const ResultCell& cell) {
+  for (const ResultValue& v : column.ValuesOf(cell)) {
     if (!v.Text().empty()) return v.Text();
   }
   return {};
@@ -66,21 +65,43 @@ std::string_view KeyOf(const ResultCell& cell) {
 // comparison places each row after all earlier rows that do not sort after it.
 void OrderRows(ResultTree* tree, const SortOrder& order, const CodePage& cp) {
   if (order.name.empty() || tree->columns.empty()) return;
-  const std::vector<ResultCell>& keys = tree->columns[0].cells;
+  const ResultColumn& first = tree->columns[0];
+  std::vector<std::string_view> keys;
+  keys.reserve(first.cells.size());
+  for (const ResultCell& cell : first.cells) keys.push_back(KeyOf(first, cell));
   std::vector<size_t> rows(keys.size());
   std::iota(rows.begin(), rows.end(), 0);
   const RowOrder less{order.ascending, order.case_sensitive, &cp};
   std::stable_sort(rows.begin(), rows.end(),
-                   [&](size_t a, size_t b) { return less.Before(KeyOf(keys[a]), KeyOf(keys[b])); });
+                   [&](size_t a, size_t b) { return less.Before(keys[a], keys[b]); });
   for (ResultColumn& column : tree->columns) {
     std::vector<ResultCell> sorted;
     sorted.reserve(column.cells.size());
-    for (size_t row : rows) sorted.push_back(std::move(column.cells[row]));
+    for (size_t row : rows) sorted.push_back(column.cells[row]);
     column.cells = std::move(sorted);
   }
 }
 
 }  // namespace
+
+const char* ByteArena::Copy(const char* bytes, size_t length) {
+  char* out;
+  if (length + 1 > kBlockSize / 4) {
+    // A large value gets a block of its own, so the shared blocks stay mostly full.
+    large_.emplace_back(new char[length + 1]);
+    out = large_.back().get();
+  } else {
+    if (used_ + length + 1 > kBlockSize) {
+      blocks_.emplace_back(new char[kBlockSize]);
+      used_ = 0;
+    }
+    out = blocks_.back().get() + used_;
+    used_ += length + 1;
+  }
+  if (length) memcpy(out, bytes, length);
+  out[length] = '\0';
+  return out;
+}
 
 void CollectAttributeNames(LDAP* ld, LDAPMessage* response, std::string_view sort_name,
                            std::vector<std::string>* names, const CodePage& cp) {
@@ -103,12 +124,17 @@ SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
                                   const std::vector<std::string>& names, const SortOrder& order,
                                   const CodePage& cp) {
   auto tree = std::make_shared<ResultTree>();
-  for (const std::string& name : names) tree->columns.push_back(ResultColumn{name, {}});
+  for (const std::string& name : names) tree->columns.push_back(ResultColumn{name, {}, {}});
   if (tree->columns.empty()) return tree;
+  std::vector<bool> is_dn;
+  for (const ResultColumn& c : tree->columns) is_dn.push_back(EqualsNoCase(c.name, "dn", cp));
   for (LDAPMessage* e = Ldap().first_entry(ld, response); e; e = Ldap().next_entry(ld, e)) {
-    for (ResultColumn& column : tree->columns) {
-      column.cells.push_back(EqualsNoCase(column.name, "dn", cp) ? DnCell(ld, e)
-                                                                 : ValuesCell(ld, e, column.name));
+    for (size_t i = 0; i < tree->columns.size(); ++i) {
+      if (is_dn[i]) {
+        AppendDnCell(ld, e, tree.get(), &tree->columns[i]);
+      } else {
+        AppendValuesCell(ld, e, tree.get(), &tree->columns[i]);
+      }
     }
   }
   OrderRows(tree.get(), order, cp);

@@ -202,8 +202,8 @@ TEST_F(QueryTest, DnColumnValuesAndSizes) {
   ASSERT_NE(Run(), nullptr);
   EXPECT_EQ(Table(), "dn: cn=x,ou=People;description: Smith;photo: ab;");
   const ResultTree& tree = *FieldsOf(ldap_).result_tree;
-  EXPECT_EQ(tree.columns[1].cells[0].values[0].length, 7u);
-  EXPECT_EQ(tree.columns[2].cells[0].values[0].length, 5u);
+  EXPECT_EQ(tree.columns[1].ValuesOf(tree.columns[1].cells[0])[0].length, 7u);
+  EXPECT_EQ(tree.columns[2].ValuesOf(tree.columns[2].cells[0])[0].length, 5u);
 }
 
 TEST_F(QueryTest, FailuresGiveANullResultAndFreeThePartialResponse) {
