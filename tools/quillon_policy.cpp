@@ -19,8 +19,8 @@ constexpr int kAllowed = 0;
 constexpr int kRefused = 1;
 constexpr int kBadUsage = 2;
 
+constexpr char kUsageLine[] = "Usage: QuillonPolicy.exe <page path> <method>\n";
 constexpr char kUsage[] =
-    "Usage: QuillonPolicy.exe <page path> <method>\n"
     "\n"
     "Shows how the Quillon component's hosting policy decides for one page and one\n"
     "method, reading the same registry values and INI files the component reads, and\n"
@@ -33,7 +33,8 @@ constexpr char kUsage[] =
     "Exit status: 0 allowed, 1 refused, 2 bad usage.\n";
 
 int BadUsage(const std::string& why) {
-  std::fprintf(stderr, "QuillonPolicy: %s\n\n%s", why.c_str(), kUsage);
+  std::fprintf(stderr, "QuillonPolicy: %s\n%sQuillonPolicy.exe --help tells more.\n", why.c_str(),
+               kUsageLine);
   return kBadUsage;
 }
 
@@ -56,6 +57,7 @@ long OperationOf(const char* name) {
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (IsHelp(argv[i])) {
+      std::fputs(kUsageLine, stdout);
       std::fputs(kUsage, stdout);
       return kAllowed;
     }
