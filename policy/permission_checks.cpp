@@ -27,11 +27,6 @@ bool SwitchIsOn(const std::string& decimal) {
   return (static_cast<unsigned long>(ParseLeadingInt(decimal)) & 0xFFFFu) != 0;
 }
 
-int Refuse(LdapFields& fields, std::string text) {
-  fields.error_reason = std::move(text);
-  return 0;
-}
-
 }  // namespace
 
 std::string MethodName(long operation) {
@@ -48,54 +43,86 @@ std::string MethodRefusal(const std::string& method, const std::string& componen
   return kRefusalPrefix + method + " method of " + component + " component";
 }
 
-int CheckMethodPermission(LdapFields& fields) {
-  if (fields.policy_files_missing == 1) return 1;
+int CheckMethodPermission(LdapFields& fields, PolicyTrace* trace) {
+  // Without a caller's trace the steps write into a local one: one decision, whether or
+  // not anyone watches it.
+  PolicyTrace untraced;
+  PolicyTrace& t = trace ? *trace : untraced;
+  const auto allow = [&t](PolicyStep step) {
+    t.decided_by = step;
+    t.allowed = true;
+    return 1;
+  };
+  const auto refuse = [&t, &fields](PolicyStep step, std::string text) {
+    t.decided_by = step;
+    t.allowed = false;
+    fields.error_reason = std::move(text);
+    return 0;
+  };
+  const std::string& component = fields.component_name;
+  t.method = MethodName(fields.current_operation);
+
+  if (fields.policy_files_missing == 1) return allow(PolicyStep::kPolicyFiles);
 
   CKtGet get;
   CKtFunctions functions;
-  const std::string& component = fields.component_name;
-  std::string value;
-  get.GetINIValue(&value, "Settings", "Installed", fields.admin_policy_path);
-  if (!functions.IsInList(value, component)) return 1;
+  get.GetINIValue(&t.installed, "Settings", "Installed", fields.admin_policy_path);
+  if (!functions.IsInList(t.installed, component)) return allow(PolicyStep::kInstalled);
 
-  std::string switch_text;
-  if (!get.GetRegistryValue(&switch_text, kPolicyKeyPath, kReadNumber, kPolicySwitchValue)) {
-    return Refuse(fields, switch_text);
+  t.switch_read =
+      get.GetRegistryValue(&t.switch_text, kPolicyKeyPath, kReadNumber, kPolicySwitchValue);
+  if (!t.switch_read) return refuse(PolicyStep::kSwitch, t.switch_text);
+  t.switch_on = SwitchIsOn(t.switch_text);
+  if (!t.switch_on) return allow(PolicyStep::kSwitch);
+
+  get.GetINIValue(&t.applied, "Settings", "Applied", fields.admin_policy_path);
+  if (!functions.IsInList(t.applied, component)) return allow(PolicyStep::kApplied);
+
+  if (t.given_page_path) {
+    fields.policy_refusal_text = *t.given_page_path;
+    t.page_found = 1;
+  } else {
+    t.page_found = GetPagePath(&fields.policy_refusal_text);
   }
-  if (!SwitchIsOn(switch_text)) return 1;
+  t.page_path = fields.policy_refusal_text;
+  if (!t.page_found) return refuse(PolicyStep::kPagePath, fields.policy_refusal_text);
 
-  get.GetINIValue(&value, "Settings", "Applied", fields.admin_policy_path);
-  if (!functions.IsInList(value, component)) return 1;
-
-  if (!GetPagePath(&fields.policy_refusal_text)) return Refuse(fields, fields.policy_refusal_text);
-  std::string site_line;
-  get.FindPrefixEntry(&site_line, "Path", fields.policy_refusal_text, fields.site_policy_path);
-  if (site_line.empty()) return Refuse(fields, ComponentRefusal(component));
-
+  get.FindPrefixEntry(&t.site_line, "Path", fields.policy_refusal_text, fields.site_policy_path);
+  if (t.site_line.empty()) return refuse(PolicyStep::kSite, ComponentRefusal(component));
   // The site name is the line's text before its first "=", exactly as written.
   const CodePage cp;
-  const std::string site = site_line.substr(0, FindChar(site_line, '=', cp));
-  fields.policy_refusal_text = functions.AfterChar(site_line, '=');
+  t.site_name = t.site_line.substr(0, FindChar(t.site_line, '=', cp));
+  t.site_folder = functions.AfterChar(t.site_line, '=');
+  fields.policy_refusal_text = t.site_folder;
 
-  get.GetINIValue(&value, "Security", site.c_str(), fields.site_policy_path);
-  if (!functions.IsInList(value, component)) return Refuse(fields, ComponentRefusal(component));
+  get.GetINIValue(&t.security, "Security", t.site_name.c_str(), fields.site_policy_path);
+  if (!functions.IsInList(t.security, component)) {
+    return refuse(PolicyStep::kSecurity, ComponentRefusal(component));
+  }
 
   // "All" counts only as the whole value, never as one element of a list.
-  get.GetINIValue(&value, site.c_str(), component.c_str(), fields.site_policy_path);
-  if (EqualsNoCase(functions.TrimCopy(value), "All", cp)) return 1;
-  const std::string method = MethodName(fields.current_operation);
-  if (functions.IsInList(value, method)) return 1;
-  return Refuse(fields, MethodRefusal(method, component));
+  get.GetINIValue(&t.methods, t.site_name.c_str(), component.c_str(), fields.site_policy_path);
+  t.all_methods = EqualsNoCase(functions.TrimCopy(t.methods), "All", cp);
+  if (t.all_methods) return allow(PolicyStep::kMethods);
+  if (functions.IsInList(t.methods, t.method)) return allow(PolicyStep::kMethods);
+  return refuse(PolicyStep::kMethods, MethodRefusal(t.method, component));
 }
 
-std::string CheckHostingPolicy(LdapFields& fields) {
+std::string CheckHostingPolicy(LdapFields& fields, PolicyTrace* trace) {
+  PolicyTrace untraced;
+  PolicyTrace& t = trace ? *trace : untraced;
   CKtFunctions functions;
+  // Each path receives the file's full path, or why it was not found.
   fields.policy_files_missing = 1;
-  if (functions.LocateProductFile(&fields.admin_policy_path, kAdminFile) &&
-      functions.LocateProductFile(&fields.site_policy_path, kSiteFile)) {
-    fields.policy_files_missing = 0;
+  t.admin_file_found = functions.LocateProductFile(&fields.admin_policy_path, kAdminFile);
+  t.admin_file = fields.admin_policy_path;
+  if (t.admin_file_found) {
+    t.site_file_looked_for = 1;
+    t.site_file_found = functions.LocateProductFile(&fields.site_policy_path, kSiteFile);
+    t.site_file = fields.site_policy_path;
+    if (t.site_file_found) fields.policy_files_missing = 0;
   }
-  if (CheckMethodPermission(fields)) return {};
+  if (CheckMethodPermission(fields, &t)) return {};
   return fields.error_reason;
 }
 
