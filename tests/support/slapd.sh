@@ -3,6 +3,8 @@
 #   slapd.sh start <dir> <ldif>...   makes <dir>, loads the LDIF files, starts the server,
 #                                    and writes its port to <dir>/port
 #   slapd.sh stop <dir>              stops the server started in <dir>
+#   slapd.sh kill <dir>              kills it at once (SIGKILL), as a crash would
+#   slapd.sh restart <dir>           starts it again on the same port with the same data
 # Suffix dc=example,dc=com; manager cn=admin,dc=example,dc=com with password "secret".
 set -euo pipefail
 cmd=${1:?start or stop}
@@ -62,8 +64,35 @@ CONF
   return 1
 }
 
+restart() {
+  stop
+  local port
+  port=$(cat "$dir/port")
+  for _ in $(seq 50); do
+    # The old socket may linger a moment after a kill.
+    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" 2>>"$dir/slapd.log"; then
+      for _ in $(seq 50); do
+        ldapsearch -x -H "ldap://127.0.0.1:$port" -b "" -s base >/dev/null 2>&1 && return 0
+        sleep 0.1
+      done
+    fi
+    sleep 0.2
+  done
+  echo "slapd did not restart on port $port" >&2
+  return 1
+}
+
+kill_now() {
+  if [ -f "$dir/slapd.pid" ]; then
+    kill -9 "$(cat "$dir/slapd.pid")" 2>/dev/null || true
+    rm -f "$dir/slapd.pid"
+  fi
+}
+
 case "$cmd" in
   start) start "$@" ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop <dir> [ldif...]" >&2; exit 2 ;;
+  kill) kill_now ;;
+  restart) restart ;;
+  *) echo "usage: $0 start|stop|kill|restart <dir> [ldif...]" >&2; exit 2 ;;
 esac
