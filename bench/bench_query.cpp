@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <psapi.h>
 #include <string>
 #include <vector>
 
@@ -155,7 +157,63 @@ std::vector<test::MemoryEntry> MakeEntries(size_t n) {
 
 }  // namespace
 
+size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PagefileUsage;
+}
+
+// Memory a search's result holds above what the process held before it, while the page
+// still has it: the component's tree, collections and the row objects of one walked
+// column, against the direct client's copies of the same values ("memory N").
+int MemoryMode(size_t n) {
+  test::MemoryLdap memory;
+  memory.entries = MakeEntries(n);
+  const size_t before = PrivateBytes();
+  size_t component = 0;
+  {
+    ComPtr<ILdap> ldap;
+    CLdap::CreateInstance(nullptr, IID_ILdap, ldap.PutVoid());
+    ldap->put_ServerName(Bstr(L"memory").Get());
+    ldap->DN(Bstr(L"ou").Get(), Bstr(L"Bench").Get());
+    ldap->put_Attributes(Bstr(L"cn;sn;mail;telephoneNumber").Get());
+    ldap->put_Sort(Bstr(L"sn").Get());
+    Variant result, column, rows;
+    ldap->Query(result.Get());
+    Read(V_DISPATCH(result.Get()), L"Item", column.Get(), 1);
+    Read(V_DISPATCH(column.Get()), L"ValuesList", rows.Get());
+    component = PrivateBytes() - before;
+  }
+  const size_t between = PrivateBytes();
+  std::vector<std::string> copies;
+  {
+    LdapSession ld(quillon::Ldap().open(const_cast<PCHAR>("memory"), 389));
+    PCHAR attrs[] = {const_cast<PCHAR>("cn"), const_cast<PCHAR>("sn"), const_cast<PCHAR>("mail"),
+                     const_cast<PCHAR>("telephoneNumber"), nullptr};
+    LdapResponse response;
+    quillon::Ldap().search_ext_s(ld.Get(), const_cast<PCHAR>("ou=Bench"), 1,
+                                 const_cast<PCHAR>("(objectclass=*)"), attrs, 0, nullptr, nullptr,
+                                 nullptr, 0, response.Put());
+    for (LDAPMessage* e = quillon::Ldap().first_entry(ld.Get(), response.Get()); e;
+         e = quillon::Ldap().next_entry(ld.Get(), e)) {
+      for (const char* name : kColumns) {
+        LdapValues values(quillon::Ldap().get_values_len(ld.Get(), e, const_cast<PCHAR>(name)));
+        for (berval** v = values.Get(); v && *v; ++v) copies.emplace_back((*v)->bv_val, (*v)->bv_len);
+      }
+    }
+  }
+  const size_t direct = PrivateBytes() - between;
+  printf("memory    %7zu entries held: component %6.1f MiB   direct %6.1f MiB   ratio %5.2f\n", n,
+         component / 1048576.0, direct / 1048576.0, double(component) / double(direct));
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 3 && strcmp(argv[1], "memory") == 0) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    theApp.InitInstance(GetModuleHandleW(nullptr));
+    return MemoryMode(strtoul(argv[2], nullptr, 10));
+  }
   if (argc < 2) {
     fprintf(stderr, "usage: %s <entries> [<host> <port>]\n", argv[0]);
     return 2;
