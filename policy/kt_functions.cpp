@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "module/ansi_text.h"
-#include "policy/handles.h"
+#include "module/system_message.h"
 #include "policy/kt_reg.h"
 #include "policy/policy_store.h"
 #include "policy/policy_text.h"
@@ -45,11 +45,8 @@ std::string CKtFunctions::MatchPrefixLine(const std::vector<std::string>& lines,
 }
 
 std::string CKtFunctions::GetErrorText(DWORD code) {
-  LocalBuffer message;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), message.PutAsText(), 0, nullptr);
-  if (length != 0 && message.Get()) return std::string(message.Get(), length);
+  std::string message;
+  if (SystemMessage(code, &message)) return message;
   char text[80];
   std::snprintf(text, sizeof(text), "The system cannot find error message for error number %d",
                 static_cast<int>(code));

@@ -3,28 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "module/system_message.h"
 #include "policy/hosting_policy.h"
 #include "session/ldap_handles.h"
 
 namespace quillon {
 
 namespace {
-
-// Owner of a buffer the system allocated with LocalAlloc.
-class LocalBuffer {
- public:
-  LocalBuffer() = default;
-  LocalBuffer(const LocalBuffer&) = delete;
-  LocalBuffer& operator=(const LocalBuffer&) = delete;
-  ~LocalBuffer() {
-    if (p_) LocalFree(p_);
-  }
-  char* Get() const { return p_; }
-  char** Put() { return &p_; }
-
- private:
-  char* p_ = nullptr;
-};
 
 // Writes both the session record and the session options: some libraries ignore the
 // record, others hide it.
@@ -113,13 +98,8 @@ std::string LdapErrorText(long code) {
 }
 
 std::string SystemErrorText(long code) {
-  LocalBuffer buffer;
-  const DWORD n = FormatMessageA(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-      nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<LPSTR>(buffer.Put()), 0, nullptr);
-  if (n == 0 || !buffer.Get()) return "Unknown error";
-  return std::string(buffer.Get(), n);
+  std::string text;
+  return SystemMessage(static_cast<DWORD>(code), &text) ? text : "Unknown error";
 }
 
 }  // namespace quillon
