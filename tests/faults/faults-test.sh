@@ -4,6 +4,7 @@
 # its output with faults.expected.
 #   faults-test.sh <build dir> <faults.exe> <work dir>
 set -euo pipefail
+source "$(dirname "$0")/../support/expect-output.sh"
 build=${1:?build dir}
 exe=${2:?faults.exe}
 work=${3:?work dir}
@@ -46,9 +47,4 @@ wait "$pid" || true
 pid=
 actual=$(tr -d '\r' <"$work/output")
 expected=$(cat "$here/faults.expected")
-if [ "$actual" != "$expected" ]; then
-  echo "faults.exe output differs (- expected, + actual):"
-  diff -u <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | tail -n +3
-  exit 1
-fi
-echo "faults: output as expected"
+expect_output "faults.exe output" "$expected" "$actual"

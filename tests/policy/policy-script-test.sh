@@ -4,6 +4,7 @@
 # through WINEPATH, the page path in PATH_TRANSLATED, and a real directory server.
 #   policy-script-test.sh <build dir> <dll> <stand-in folder> <work folder> <slapd folder>
 set -euo pipefail
+source "$(dirname "$0")/../support/expect-output.sh"
 build=${1:?build dir}
 dll=${2:?dll}
 standin=${3:?stand-in folder}
@@ -29,9 +30,4 @@ cleanup
 actual=$(WINEPATH="$(winpath "$standin")" PATH_TRANSLATED='D:\Web\Site1\people.asp' \
   "$run" cscript //nologo "$(winpath "$here/policy_script.vbs")" 2>/dev/null | tr -d '\r')
 expected=$(cat "$here/policy_script.vbs.expected")
-if [ "$actual" != "$expected" ]; then
-  echo "policy_script.vbs output differs (- expected, + actual):"
-  diff -u <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | tail -n +3
-  exit 1
-fi
-echo "policy_script.vbs: output as expected"
+expect_output "policy_script.vbs output" "$expected" "$actual"

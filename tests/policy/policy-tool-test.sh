@@ -5,6 +5,7 @@
 # policy_tool.expected; the store is removed afterwards.
 #   policy-tool-test.sh <build dir> <QuillonPolicy.exe> <work folder>
 set -euo pipefail
+source "$(dirname "$0")/../support/expect-output.sh"
 build=${1:?build dir}
 tool=${2:?tool}
 work=${3:?work folder}
@@ -84,11 +85,7 @@ actual=$(
   check "unknown option" --verbose 'D:\Web\Site1\a.asp' Query
 )
 expected=$(cat "$here/policy_tool.expected")
-if [ "$actual" != "$expected" ]; then
-  echo "QuillonPolicy.exe output differs (- expected, + actual):"
-  diff -u <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | tail -n +3
-  exit 1
-fi
+expect_output "QuillonPolicy.exe output" "$expected" "$actual"
 
 # --help answers on standard output alone, with status 0.
 help_status=0

@@ -5,6 +5,7 @@
 # Wine's own reg tool into the policy tests' prefix and removed afterwards.
 #   probe-test.sh <build dir> <policy_probe.exe> <stand-in folder> <work folder>
 set -euo pipefail
+source "$(dirname "$0")/../support/expect-output.sh"
 build=${1:?build dir}
 probe=${2:?probe}
 standin=${3:?stand-in folder}
@@ -54,11 +55,7 @@ page 1: D:\Web\Other\a.asp
 answer: Please contact your hosting administrator, as you are not allowed to use Quillon component
 OUT
 )
-if [ "$actual" != "$expected" ]; then
-  echo "policy probe output differs (- expected, + actual):"
-  diff -u <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | tail -n +3
-  exit 1
-fi
+expect_output "policy probe output" "$expected" "$actual"
 
 # Without PATH_TRANSLATED there is no request: refused with a system text, whichever the
 # last error is at that moment, never allowed and never a refusal of the site.

@@ -7,6 +7,7 @@
 # With a slapd folder the script gets the server's host and port as its two arguments,
 # and @HOST@ and @PORT@ in the expected text stand for them.
 set -euo pipefail
+source "$(dirname "$0")/expect-output.sh"
 build=${1:?build dir}
 script=${2:?script}
 slapd_dir=${3:-}
@@ -27,9 +28,4 @@ if [ -f "$script.after" ]; then
   actual+=$'\n'$(HOST="$host" PORT="$port" bash "$script.after" 2>&1)
 fi
 want=$(sed -e "s/@HOST@/$host/g" -e "s/@PORT@/$port/g" "$expected")
-if [ "$actual" != "$want" ]; then
-  echo "Output of $(basename "$script") differs from $(basename "$expected") (- expected, + actual):"
-  diff -u <(printf '%s\n' "$want") <(printf '%s\n' "$actual") | tail -n +3
-  exit 1
-fi
-echo "$(basename "$script"): output as expected"
+expect_output "output of $(basename "$script")" "$want" "$actual"
