@@ -128,6 +128,14 @@ void TypeInfoCache::ReleaseAll() {
   }
 }
 
+bool IntegerArgument(const VARIANT& arg, LONG* value) {
+  VARIANT converted;
+  VariantInit(&converted);
+  if (FAILED(VariantChangeType(&converted, const_cast<VARIANT*>(&arg), 0, VT_I4))) return false;
+  *value = V_I4(&converted);
+  return true;
+}
+
 LONG TypeInfoCache::LoadCount() {
   return g_load_count;
 }

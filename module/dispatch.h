@@ -49,14 +49,29 @@ class DispatchImpl : public Itf {
                       EXCEPINFO* exception, UINT* arg_error) override {
     ITypeInfo* cached = nullptr;
     const HRESULT hr = TypeInfoCache::Get(*Iid, lcid, &cached);
+    if (FAILED(hr)) return hr;
     // Script engines read properties with a method call too (JScript's Enumerator asks
     // for _NewEnum that way); the type library's dispatcher matches only the exact kind.
     if (flags & DISPATCH_METHOD) flags |= DISPATCH_PROPERTYGET;
-    return FAILED(hr) ? hr
-                      : DispInvoke(static_cast<Itf*>(this), cached, id, flags, params, result,
-                                   exception, arg_error);
+    if ((flags & DISPATCH_PROPERTYGET) && result && params && params->cNamedArgs == 0 &&
+        ReadDirectly(id, *params, result)) {
+      return S_OK;
+    }
+    return DispInvoke(static_cast<Itf*>(this), cached, id, flags, params, result, exception,
+                      arg_error);
   }
+
+ protected:
+  // A class may answer its most frequent reads itself: a script walking a large result
+  // makes two reads per value, and the type library's dispatcher costs more than the read.
+  // Answers true only when the read succeeded with result filled; anything else (other
+  // members, odd arguments, failures) goes through the dispatcher, which reports it.
+  virtual bool ReadDirectly(DISPID, const DISPPARAMS&, VARIANT*) { return false; }
 };
+
+// The 32-bit integer of a by-value or by-reference numeric argument, as the dispatcher
+// would coerce it; false for anything else.
+bool IntegerArgument(const VARIANT& arg, LONG* value);
 
 // ISupportErrorInfo that names the class's own dual interface. The component never sets
 // an error object; failures are reported through the Ldap object's error state.

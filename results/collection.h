@@ -38,6 +38,14 @@ class CollectionImpl : public DispatchImpl<Itf, Iid> {
   }
 
  protected:
+  bool ReadDirectly(DISPID id, const DISPPARAMS& params, VARIANT* result) override {
+    LONG index = 0;
+    if (id == DISPID_VALUE && params.cArgs == 1 && IntegerArgument(params.rgvarg[0], &index)) {
+      return SUCCEEDED(get_Item(index, result));
+    }
+    return false;
+  }
+
   ItemList items_;
 };
 

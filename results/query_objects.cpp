@@ -98,6 +98,13 @@ STDMETHODIMP CQueryEntriesSub::ValueSize(VARIANT* sizes) {
   });
 }
 
+bool CQueryEntriesSub::ReadDirectly(DISPID id, const DISPPARAMS& params, VARIANT* result) {
+  if (params.cArgs != 0) return false;
+  if (id == 1) return SUCCEEDED(get_Value(result));
+  if (id == 2) return SUCCEEDED(ValueSize(result));
+  return false;
+}
+
 HRESULT FillQueryCollection(const SharedResultTree& tree, IDispatch** collection) {
   *collection = nullptr;
   ComObject<CQuery>* query = ComObject<CQuery>::New();

@@ -48,6 +48,9 @@ class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntrie
   STDMETHODIMP get_Value(VARIANT* values) override;
   STDMETHODIMP ValueSize(VARIANT* sizes) override;
 
+ protected:
+  bool ReadDirectly(DISPID id, const DISPPARAMS& params, VARIANT* result) override;
+
  private:
   SharedResultTree tree_;
   CellValues values_;

@@ -281,5 +281,63 @@ TEST_F(QueryTest, CollectionsAsAScriptHostUsesThem) {
   EXPECT_EQ(DllCanUnloadNow(), S_OK) << "every result object and enumerator counted";
 }
 
+// The frequent reads a script makes are answered without the type library's dispatcher;
+// they must behave exactly as the dispatched call, failures included.
+TEST_F(QueryTest, DirectReadsThroughIDispatchMatchTheDispatcher) {
+  lib_.entries = People();
+  Set(&ILdap::put_Attributes, L"cn;mail");
+  IQuery* query = Run();
+  ASSERT_NE(query, nullptr);
+  auto invoke = [](IDispatch* object, DISPID id, VARIANT* args, UINT count, VARIANT* out) {
+    DISPPARAMS params{args, nullptr, count, 0};
+    EXCEPINFO exception{};
+    return object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, out,
+                          &exception, nullptr);
+  };
+  LONG two = 2;
+  VARIANT index[4];
+  for (VARIANT& v : index) VariantInit(&v);
+  V_VT(&index[0]) = VT_I2;
+  V_I2(&index[0]) = 2;
+  V_VT(&index[1]) = VT_BYREF | VT_I4;
+  V_I4REF(&index[1]) = &two;
+  V_VT(&index[2]) = VT_BSTR;
+  V_BSTR(&index[2]) = SysAllocString(L"2");
+  for (int i = 0; i < 3; ++i) {
+    Variant column;
+    ASSERT_EQ(invoke(query, DISPID_VALUE, &index[i], 1, column.Get()), S_OK) << "form " << i;
+    ComPtr<IQueryEntries> entries;
+    V_DISPATCH(column.Get())->QueryInterface(IID_IQueryEntries, entries.PutVoid());
+    Bstr name;
+    entries->get_Attributes(name.Put());
+    EXPECT_STREQ(name.Get(), L"mail");
+  }
+  VariantClear(&index[2]);
+  V_VT(&index[3]) = VT_I4;
+  V_I4(&index[3]) = 0;
+  Variant none;
+  EXPECT_NE(invoke(query, DISPID_VALUE, &index[3], 1, none.Get()), S_OK) << "Item(0) still fails";
+
+  Variant column, rows, row, by_dispatch, by_vtable;
+  query->get_Item(2, column.Get());
+  ComPtr<IQueryEntries> entries;
+  V_DISPATCH(column.Get())->QueryInterface(IID_IQueryEntries, entries.PutVoid());
+  entries->ValuesList(rows.Get());
+  ComPtr<IQuerySub> list;
+  V_DISPATCH(rows.Get())->QueryInterface(IID_IQuerySub, list.PutVoid());
+  list->get_Item(1, row.Get());
+  ASSERT_EQ(invoke(V_DISPATCH(row.Get()), 1, nullptr, 0, by_dispatch.Get()), S_OK);
+  ComPtr<IQueryEntriesSub> cell;
+  V_DISPATCH(row.Get())->QueryInterface(IID_IQueryEntriesSub, cell.PutVoid());
+  cell->get_Value(by_vtable.Get());
+  EXPECT_EQ(by_dispatch.Type(), VT_ARRAY | VT_VARIANT);
+  EXPECT_EQ(VarCmp(&static_cast<VARIANT*>(V_ARRAY(by_dispatch.Get())->pvData)[1],
+                   &static_cast<VARIANT*>(V_ARRAY(by_vtable.Get())->pvData)[1], 0, 0),
+            VARCMP_EQ);
+  Variant sizes;
+  ASSERT_EQ(invoke(V_DISPATCH(row.Get()), 2, nullptr, 0, sizes.Get()), S_OK);
+  EXPECT_EQ(V_I4(&static_cast<VARIANT*>(V_ARRAY(sizes.Get())->pvData)[0]), 2);
+}
+
 }  // namespace
 }  // namespace quillon
