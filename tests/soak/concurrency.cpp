@@ -171,7 +171,6 @@ int main(int argc, char** argv) {
     threads.emplace_back(RunThread, i, i % 2 == 0, port, operations, &meet, &results[i]);
   }
   meet.WaitForAll(kStart);
-  const soak::ProcessSample before = soak::SampleProcess();
   const auto start = std::chrono::steady_clock::now();
   meet.Release(kStart);
 
@@ -196,7 +195,6 @@ int main(int argc, char** argv) {
   check(open == 0, std::to_string(open) + " connection(s) left open");
   meet.Release(kReleased);
   for (std::thread& t : threads) t.join();
-  const soak::ProcessSample after = soak::SampleProcess();
 
   long total = 0;
   int failed = failures.Count();
@@ -216,11 +214,6 @@ int main(int argc, char** argv) {
          static_cast<long>(locks), Answer(idle_dll));
   printf("type descriptions loaded %ld (interfaces used %ld); connections open %d\n",
          static_cast<long>(loads), static_cast<long>(kInterfacesUsed), open);
-  printf(
-      "private memory %+.1f KiB, handles %+ld over the run\n",
-      (static_cast<long long>(after.private_bytes) - static_cast<long long>(before.private_bytes)) /
-          1024.0,
-      static_cast<long>(after.handles) - static_cast<long>(before.handles));
   for (const std::string& f : failures.First()) printf("FAIL %s\n", f.c_str());
   printf("%s: %d failure(s)\n", failed ? "FAILED" : "PASSED", failed);
 
