@@ -49,19 +49,23 @@ HRESULT Module::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   for (size_t i = 0; i < class_count_; ++i) {
     ClassEntry& entry = classes_[i];
     if (!IsEqualCLSID(clsid, *entry.clsid)) continue;
-    if (!entry.class_object) {
-      // Concurrent first requests from several apartments must end with one object.
+    // The object is published with a full barrier, so a thread that sees it outside the
+    // lock sees it whole; concurrent first requests end with one object.
+    auto* slot = reinterpret_cast<void* volatile*>(&entry.class_object);
+    IUnknown* object =
+        static_cast<IUnknown*>(InterlockedCompareExchangePointer(slot, nullptr, nullptr));
+    if (!object) {
       EnterCriticalSection(&class_object_lock_);
       HRESULT hr = S_OK;
-      if (!entry.class_object) {
-        IUnknown* made = nullptr;
-        hr = entry.create_class_object(entry.create_instance, &made);
-        if (SUCCEEDED(hr)) entry.class_object = made;
+      object = entry.class_object;
+      if (!object) {
+        hr = entry.create_class_object(entry.create_instance, &object);
+        if (SUCCEEDED(hr)) InterlockedExchangePointer(slot, object);
       }
       LeaveCriticalSection(&class_object_lock_);
       if (FAILED(hr)) return hr;
     }
-    return entry.class_object->QueryInterface(riid, ppv);
+    return object->QueryInterface(riid, ppv);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }
