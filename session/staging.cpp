@@ -11,6 +11,7 @@
 #include "session/staging.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -24,6 +25,17 @@ namespace {
 // A zeroed buffer, or null when the size asked for cannot be had.
 std::unique_ptr<unsigned char[]> ZeroBuffer(size_t n) {
   return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[n]());
+}
+
+// The bytes an array's data block holds: the element size times every dimension's count.
+ULONGLONG DataBytes(const SAFEARRAY* array) {
+  ULONGLONG total = array->cbElements;
+  for (USHORT d = 0; d < array->cDims; ++d) {
+    const ULONG n = array->rgsabound[d].cElements;
+    if (n != 0 && total > ULLONG_MAX / n) return ULLONG_MAX;
+    total *= n;
+  }
+  return total;
 }
 
 bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
@@ -72,7 +84,9 @@ bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_si
     return false;
   }
   const LONGLONG count = static_cast<LONGLONG>(upper) - lower + 1;
-  if (count <= 0) return false;
+  // The first dimension alone may claim more bytes than the data holds (another dimension
+  // of no elements): such an array is refused rather than read past its end.
+  if (count <= 0 || static_cast<ULONGLONG>(count) > DataBytes(array)) return false;
   const SafeArrayData<unsigned char> data(array);
   if (!data.Get()) return false;
   const size_t length = static_cast<size_t>(count);

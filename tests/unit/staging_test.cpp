@@ -143,6 +143,22 @@ TEST_F(StagingTest, ByteArraysAreCopiedFromTheirFirstDimensionWithAHiddenZero) {
   EXPECT_EQ(Staged()[0].sizes, (Strings{"10"})) << "the declared size is recorded as given";
 }
 
+TEST_F(StagingTest, ByteArraysWhoseDataIsShorterThanTheirFirstDimensionStageNothing) {
+  // A second dimension of no elements leaves no data behind a first dimension of four:
+  // copying four bytes would read past the array's data.
+  for (const ULONG second : {0ul, 4ul}) {
+    SAFEARRAYBOUND bounds[2] = {{4 - second, 0}, {second, 1}};
+    Variant v;
+    V_VT(v.Get()) = VT_ARRAY | VT_UI1;
+    V_ARRAY(v.Get()) = SafeArrayCreate(VT_UI1, 2, bounds);
+    ASSERT_NE(V_ARRAY(v.Get()), nullptr);
+    Add(L"jpegPhoto", *v.Get(), 4);
+    Modify(L"jpegPhoto", *v.Get(), 4, 1);
+  }
+  EXPECT_TRUE(Staged().empty());
+  EXPECT_TRUE(FieldsOf(ldap_).staged_value_pool.empty());
+}
+
 TEST_F(StagingTest, ByReferenceArgumentsStageWhatTheyPointAt) {
   Variant text, number, bytes;
   MakeText(text, L"Ann");
