@@ -38,6 +38,32 @@ ULONGLONG DataBytes(const SAFEARRAY* array) {
   return total;
 }
 
+// How many objects deep a default value is followed: a form field wrapped once or twice
+// is text at the end; an object whose default value is itself never is.
+constexpr int kDefaultValueLevels = 8;
+
+// The default value of an object as a BSTR, fetched as the platform's conversion fetches
+// it (DISPID_VALUE, property get, no arguments) but level by level: an object whose default
+// value is an object sends VariantChangeType round again, and one whose default value is
+// itself (a script class whose default property returns Me) never comes back until the
+// stack runs out.
+bool DefaultValueText(const VARIANT& object, VARIANT* text) {
+  Variant current;
+  if (FAILED(VariantCopy(current.Get(), const_cast<VARIANT*>(&object)))) return false;
+  for (int level = 0; V_VT(current.Get()) == VT_DISPATCH; ++level) {
+    IDispatch* dispatch = V_DISPATCH(current.Get());
+    if (!dispatch || level == kDefaultValueLevels) return false;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Variant value;
+    if (FAILED(dispatch->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                &none, value.Get(), nullptr, nullptr))) {
+      return false;
+    }
+    if (FAILED(VariantCopyInd(current.Put(), value.Get()))) return false;
+  }
+  return SUCCEEDED(VariantChangeType(text, current.Get(), 0, VT_BSTR));
+}
+
 bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
                long declared_size, long add_flag) {
   const CodePage cp;
@@ -57,8 +83,7 @@ bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& va
     if (V_VT(&value) == VT_DISPATCH) {
       // The object's default value, as a page reads Request.Form("x") without the call.
       Variant converted;
-      if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
-        return false;
+      if (!DefaultValueText(value, converted.Get())) return false;
       text = ToAnsi(V_BSTR(converted.Get()), cp);
     } else {
       text = ToAnsi(V_BSTR(&value), cp);

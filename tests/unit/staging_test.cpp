@@ -198,6 +198,48 @@ TEST_F(StagingTest, AnObjectIsStagedAsItsDefaultValue) {
   EXPECT_EQ(dictionary.refs, 1u);
 }
 
+// An object whose default value is an object: a script class whose default property
+// returns Me, or a wrapper around a form field.
+class ObjectValuedObject : public DefaultValueObject {
+ public:
+  explicit ObjectValuedObject(IDispatch* value) : DefaultValueObject(nullptr), value_(value) {}
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                      UINT*) override {
+    if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET) || !result) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
+    IDispatch* value = value_ ? value_ : this;
+    value->AddRef();
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = value;
+    return S_OK;
+  }
+
+ private:
+  IDispatch* value_;  // null: the object itself
+};
+
+TEST_F(StagingTest, AnObjectWhoseDefaultValueIsItselfStagesNothing) {
+  // Converting it asks for its default value for ever: the stack ran out and took the
+  // web server with it. A wrapped object one level down is still staged as its text.
+  DefaultValueObject field(L"Ann");
+  ObjectValuedObject wrapper(&field);
+  ObjectValuedObject self(nullptr);
+  {
+    Variant v, w;
+    MakeObject(v, &self);
+    MakeObject(w, &wrapper);
+    Add(L"cn", *v.Get());
+    Modify(L"cn", ByReference(v), -1, 0);
+    Add(L"sn", *w.Get());
+  }
+  ASSERT_EQ(Names(), (Strings{"sn"}));
+  EXPECT_EQ(Values(0), (Strings{std::string("Ann\0", 4)}));
+  EXPECT_EQ(self.refs, 1u);
+  EXPECT_EQ(wrapper.refs, 1u);
+  EXPECT_EQ(field.refs, 1u);
+}
+
 // A string staged with a declared size of 0 or more is binary data carried in a string:
 // its UTF-16LE bytes, cut or zero-padded to the declared size.
 TEST_F(StagingTest, StringsWithADeclaredSizeCarryTheirOwnBytes) {
