@@ -22,6 +22,13 @@ namespace quillon {
 
 namespace {
 
+// Makes sure one more element can be appended without allocating (growing by doubling,
+// as push_back would).
+template <class T>
+void RoomForOneMore(std::vector<T>& v) {
+  if (v.size() == v.capacity()) v.reserve(v.size() < 4 ? 4 : v.size() * 2);
+}
+
 // A zeroed buffer, or null when the size asked for cannot be had.
 std::unique_ptr<unsigned char[]> ZeroBuffer(size_t n) {
   return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[n]());
@@ -140,15 +147,24 @@ void ClearStagedAttributes(LdapFields& f) {
 void PlaceStagedValue(LdapFields& f, std::string name, std::unique_ptr<unsigned char[]> buffer,
                       size_t length, long declared_size, long add_flag, bool join,
                       const CodePage& cp) {
-  unsigned char* data = buffer.get();
-  f.staged_value_pool.push_back(std::move(buffer));
+  // Everything that can run out of memory happens before the list changes, so that a
+  // failure leaves no buffer without a record and no value without its size.
+  std::string size_text = std::to_string(declared_size);
+  RoomForOneMore(f.staged_value_pool);
+  RoomForOneMore(f.staged_attributes);
   StagedAttribute* record = join ? FindStagedAttribute(f, name, cp) : nullptr;
+  StagedAttribute fresh;
+  StagedAttribute* target = record ? record : &fresh;
+  RoomForOneMore(target->values);
+  RoomForOneMore(target->sizes);
+  target->values.push_back(StagedValue{buffer.get(), length});
+  target->sizes.push_back(std::move(size_text));
   if (!record) {
-    f.staged_attributes.push_back(StagedAttribute{std::move(name), {}, {}, add_flag});
-    record = &f.staged_attributes.back();
+    fresh.name = std::move(name);
+    fresh.add_flag = add_flag;
+    f.staged_attributes.push_back(std::move(fresh));
   }
-  record->values.push_back(StagedValue{data, length});
-  record->sizes.push_back(std::to_string(declared_size));
+  f.staged_value_pool.push_back(std::move(buffer));
 }
 
 bool StageValue(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
