@@ -25,9 +25,26 @@ bool ShouldFail() {
   return true;
 }
 
+long long g_live_bytes = 0;
+
+// Each block carries its size in front of it (16 bytes keep the alignment), so that the
+// bytes still allocated can be counted.
+constexpr std::size_t kHeader = 16;
+
 void* Allocate(std::size_t n) noexcept {
   if (ShouldFail()) return nullptr;
-  return std::malloc(n ? n : 1);
+  auto* block = static_cast<unsigned char*>(std::malloc(n + kHeader));
+  if (!block) return nullptr;
+  *reinterpret_cast<std::size_t*>(block) = n;
+  g_live_bytes += static_cast<long long>(n);
+  return block + kHeader;
+}
+
+void Free(void* p) noexcept {
+  if (!p) return;
+  unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
+  g_live_bytes -= static_cast<long long>(*reinterpret_cast<std::size_t*>(block));
+  std::free(block);
 }
 
 }  // namespace
@@ -47,6 +64,10 @@ bool AllocationFaultFired() {
   return g_fired;
 }
 
+long long LiveAllocatedBytes() {
+  return g_live_bytes;
+}
+
 NoAllocationFaults::NoAllocationFaults() {
   ++g_suspended;
 }
@@ -58,6 +79,7 @@ NoAllocationFaults::~NoAllocationFaults() {
 }  // namespace quillon::fuzz
 
 using quillon::fuzz::Allocate;
+using quillon::fuzz::Free;
 
 void* operator new(std::size_t n) {
   if (void* p = Allocate(n)) return p;
@@ -74,20 +96,20 @@ void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
   return Allocate(n);
 }
 void operator delete(void* p) noexcept {
-  std::free(p);
+  Free(p);
 }
 void operator delete[](void* p) noexcept {
-  std::free(p);
+  Free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
+  Free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
+  Free(p);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
+  Free(p);
 }
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
+  Free(p);
 }

@@ -13,6 +13,10 @@ void DisarmAllocationFault();
 // Whether an armed failure has been delivered since it was armed.
 bool AllocationFaultFired();
 
+// Bytes allocated through operator new and not yet freed (C++ objects of the component,
+// the standard library and the harness; not the platform's BSTRs and arrays).
+long long LiveAllocatedBytes();
+
 // Suspends failures on this thread while it lives: the stand-in LDAP library allocates
 // as the real one does, outside operator new's reach.
 class NoAllocationFaults {
