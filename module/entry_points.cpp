@@ -1,6 +1,7 @@
 // The four entry points of an in-process COM server, and DllMain.
 #include <windows.h>
 
+#include "module/com_boundary.h"
 #include "module/module.h"
 #include "module/quillon_app.h"
 #include "module/registration.h"
@@ -29,21 +30,25 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-  Module& module = Module::Instance();
-  for (size_t i = 0; i < module.ClassCount(); ++i) {
-    const HRESULT hr = module.Classes()[i].update_registry(true);
-    if (FAILED(hr)) return hr;
-  }
-  return quillon::RegisterModuleTypeLibrary(module.FilePath());
+  return quillon::GuardedMember([] {
+    Module& module = Module::Instance();
+    for (size_t i = 0; i < module.ClassCount(); ++i) {
+      const HRESULT hr = module.Classes()[i].update_registry(true);
+      if (FAILED(hr)) return hr;
+    }
+    return quillon::RegisterModuleTypeLibrary(module.FilePath());
+  });
 }
 
 STDAPI DllUnregisterServer() {
-  Module& module = Module::Instance();
-  for (size_t i = 0; i < module.ClassCount(); ++i) {
-    const HRESULT hr = module.Classes()[i].update_registry(false);
-    if (FAILED(hr)) return hr;
-  }
-  return quillon::UnregisterModuleTypeLibrary(module.LibraryId());
+  return quillon::GuardedMember([] {
+    Module& module = Module::Instance();
+    for (size_t i = 0; i < module.ClassCount(); ++i) {
+      const HRESULT hr = module.Classes()[i].update_registry(false);
+      if (FAILED(hr)) return hr;
+    }
+    return quillon::UnregisterModuleTypeLibrary(module.LibraryId());
+  });
 }
 
 }  // extern "C"

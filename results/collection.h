@@ -2,6 +2,7 @@
 // 1-based Item (the default member), Count, and a for-each enumerator.
 #pragma once
 
+#include "module/com_boundary.h"
 #include "module/dispatch.h"
 #include "results/enum_variant.h"
 
@@ -34,7 +35,8 @@ class CollectionImpl : public DispatchImpl<Itf, Iid> {
   STDMETHODIMP get__NewEnum(IUnknown** enumerator) override {
     if (!enumerator) return E_POINTER;
     *enumerator = nullptr;
-    return CEnumVariant::Create(items_, enumerator);
+    // Copying the item list can run out of memory.
+    return GuardedMember([&] { return CEnumVariant::Create(items_, enumerator); });
   }
 
  protected:

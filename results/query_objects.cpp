@@ -1,6 +1,7 @@
 #include "results/query_objects.h"
 
 #include "module/ansi_text.h"
+#include "module/com_boundary.h"
 #include "module/safe_array.h"
 
 namespace quillon {
@@ -62,32 +63,41 @@ HRESULT ValueArray(CellValues values, VARIANT* out, MakeElement make) {
 
 STDMETHODIMP CQueryEntries::get_Attributes(BSTR* name) {
   if (!name) return E_POINTER;
-  *name = ToBstr(column_->name);
-  return S_OK;
+  *name = nullptr;
+  return GuardedMember([&] {
+    *name = ToBstr(column_->name);
+    return *name ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 STDMETHODIMP CQueryEntries::ValuesList(VARIANT* rows) {
   if (!rows) return E_POINTER;
   VariantInit(rows);
-  ComObject<CQuerySub>* list = ComObject<CQuerySub>::New();
-  if (!list) return E_OUTOFMEMORY;
-  ComPtr<IQuerySub> owner(list);
-  for (const ResultCell& cell : column_->cells) {
-    ComPtr<IDispatch> row =
-        NewItem<CQueryEntriesSub, IQueryEntriesSub>(tree_, column_->ValuesOf(cell));
-    if (!row) return E_OUTOFMEMORY;
-    list->Append(std::move(row));
-  }
-  V_VT(rows) = VT_DISPATCH;
-  V_DISPATCH(rows) = owner.Detach();
-  return S_OK;
+  return GuardedMember([&] {
+    ComObject<CQuerySub>* list = ComObject<CQuerySub>::New();
+    if (!list) return E_OUTOFMEMORY;
+    ComPtr<IQuerySub> owner(list);
+    for (const ResultCell& cell : column_->cells) {
+      ComPtr<IDispatch> row =
+          NewItem<CQueryEntriesSub, IQueryEntriesSub>(tree_, column_->ValuesOf(cell));
+      if (!row) return E_OUTOFMEMORY;
+      list->Append(std::move(row));
+    }
+    V_VT(rows) = VT_DISPATCH;
+    V_DISPATCH(rows) = owner.Detach();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CQueryEntriesSub::get_Value(VARIANT* values) {
-  const CodePage cp;
-  return ValueArray(values_, values, [&cp](const ResultValue& v, VARIANT* element) {
-    V_VT(element) = VT_BSTR;
-    V_BSTR(element) = ToBstr(TrimWhite(v.Text(), cp), cp);
+  if (!values) return E_POINTER;
+  VariantInit(values);
+  return GuardedMember([&] {
+    const CodePage cp;
+    return ValueArray(values_, values, [&cp](const ResultValue& v, VARIANT* element) {
+      V_VT(element) = VT_BSTR;
+      V_BSTR(element) = ToBstr(TrimWhite(v.Text(), cp), cp);
+    });
   });
 }
 

@@ -1,6 +1,7 @@
 // Add and Modify send the staged attributes after the shared prologue; AttributeAdd and
 // AttributeModify stage them. Whatever happens, an Add or a Modify leaves nothing staged,
 // so values never outlive the call that was meant to send them.
+#include "module/com_boundary.h"
 #include "session/ldap_object.h"
 #include "session/mod_array.h"
 #include "session/operation.h"
@@ -33,26 +34,30 @@ void SendStaged(LdapFields& f, OperationCode code) {
 }  // namespace
 
 STDMETHODIMP CLdap::Add() {
-  SendStaged(f_, kOpAdd);
-  return S_OK;
+  return GuardedOperation(f_, [this] { SendStaged(f_, kOpAdd); });
 }
 
 STDMETHODIMP CLdap::Modify() {
-  SendStaged(f_, kOpModify);
-  return S_OK;
+  return GuardedOperation(f_, [this] { SendStaged(f_, kOpModify); });
 }
 
 // A value that cannot be staged (a number, Empty, an object without a default value, a
 // byte array that cannot be read) is dropped and the call still succeeds: staging never
 // reports anything, and a page learns of a missing value from the Add or Modify.
+// Memory that runs out while a value is staged leaves the staged list as it was and
+// answers E_OUTOFMEMORY.
 STDMETHODIMP CLdap::AttributeAdd(BSTR name, VARIANT value, LONG size) {
-  StageValue(f_, StagingMethod::kAttributeAdd, name, value, size, 0);
-  return S_OK;
+  return GuardedMember([&] {
+    StageValue(f_, StagingMethod::kAttributeAdd, name, value, size, 0);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::AttributeModify(BSTR name, VARIANT value, LONG size, LONG add) {
-  StageValue(f_, StagingMethod::kAttributeModify, name, value, size, add);
-  return S_OK;
+  return GuardedMember([&] {
+    StageValue(f_, StagingMethod::kAttributeModify, name, value, size, add);
+    return S_OK;
+  });
 }
 
 }  // namespace quillon

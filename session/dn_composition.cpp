@@ -2,6 +2,7 @@
 // down, and names the new relative name of a rename. Nothing is escaped or checked;
 // blank arguments change nothing and report nothing.
 #include "module/ansi_text.h"
+#include "module/com_boundary.h"
 #include "session/ldap_object.h"
 
 namespace quillon {
@@ -25,15 +26,19 @@ std::string Component(BSTR attribute, BSTR value) {
 }  // namespace
 
 STDMETHODIMP CLdap::DN(BSTR attribute, BSTR value) {
-  const std::string component = Component(attribute, value);
-  if (!component.empty()) f_.dn = "," + component + f_.dn;
-  return S_OK;
+  return GuardedMember([&] {
+    const std::string component = Component(attribute, value);
+    if (!component.empty()) f_.dn = "," + component + f_.dn;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::NewRDN(BSTR attribute, BSTR value) {
-  std::string component = Component(attribute, value);
-  if (!component.empty()) f_.new_rdn = std::move(component);
-  return S_OK;
+  return GuardedMember([&] {
+    std::string component = Component(attribute, value);
+    if (!component.empty()) f_.new_rdn = std::move(component);
+    return S_OK;
+  });
 }
 
 }  // namespace quillon

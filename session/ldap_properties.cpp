@@ -1,9 +1,11 @@
 // The property setters and the two getters of the Ldap object. None of them touches the
-// network or the error state.
+// network or the error state; the ones that take text answer E_OUTOFMEMORY, their property
+// unchanged, when memory runs out.
 #include <memory>
 #include <new>
 
 #include "module/ansi_text.h"
+#include "module/com_boundary.h"
 #include "session/filter_file.h"
 #include "session/ldap_object.h"
 
@@ -22,8 +24,10 @@ void StoreTrimmedIfNotEmpty(BSTR value, std::string* field) {
 }  // namespace
 
 STDMETHODIMP CLdap::put_ServerName(BSTR value) {
-  f_.server_name = ToAnsi(value);
-  return S_OK;
+  return GuardedMember([&] {
+    f_.server_name = ToAnsi(value);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Port(LONG value) {
@@ -32,41 +36,53 @@ STDMETHODIMP CLdap::put_Port(LONG value) {
 }
 
 STDMETHODIMP CLdap::put_UserName(BSTR value) {
-  f_.user_name = ToAnsi(value);
-  return S_OK;
+  return GuardedMember([&] {
+    f_.user_name = ToAnsi(value);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Password(BSTR value) {
-  f_.password = ToAnsi(value);
-  return S_OK;
+  return GuardedMember([&] {
+    f_.password = ToAnsi(value);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Attributes(BSTR value) {
-  f_.attributes = ToAnsi(value);
-  return S_OK;
+  return GuardedMember([&] {
+    f_.attributes = ToAnsi(value);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Filter(BSTR value) {
-  StoreTrimmedIfNotEmpty(value, &f_.filter);
-  return S_OK;
+  return GuardedMember([&] {
+    StoreTrimmedIfNotEmpty(value, &f_.filter);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Sort(BSTR value) {
-  StoreTrimmedIfNotEmpty(value, &f_.sort);
-  return S_OK;
+  return GuardedMember([&] {
+    StoreTrimmedIfNotEmpty(value, &f_.sort);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Scope(BSTR value) {
-  const CodePage cp;
-  const std::string text = ToAnsi(value, cp);
-  if (EqualsNoCase(text, "base", cp)) {
-    f_.scope = 0;
-  } else if (EqualsNoCase(text, "subtree", cp)) {
-    f_.scope = 2;
-  } else {
-    f_.scope = 1;
-  }
-  return S_OK;
+  return GuardedMember([&] {
+    const CodePage cp;
+    const std::string text = ToAnsi(value, cp);
+    if (EqualsNoCase(text, "base", cp)) {
+      f_.scope = 0;
+    } else if (EqualsNoCase(text, "subtree", cp)) {
+      f_.scope = 2;
+    } else {
+      f_.scope = 1;
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::put_Timeout(LONG value) {
@@ -91,9 +107,11 @@ STDMETHODIMP CLdap::put_SortCaseSensitive(LONG value) {
 }
 
 STDMETHODIMP CLdap::put_FilterFile(BSTR value) {
-  std::string filter;
-  if (ReadFilterFile(value, &filter) && !filter.empty()) f_.filter = std::move(filter);
-  return S_OK;
+  return GuardedMember([&] {
+    std::string filter;
+    if (ReadFilterFile(value, &filter) && !filter.empty()) f_.filter = std::move(filter);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CLdap::get_IsError(SHORT* value) {
@@ -104,8 +122,11 @@ STDMETHODIMP CLdap::get_IsError(SHORT* value) {
 
 STDMETHODIMP CLdap::get_ErrorReason(BSTR* value) {
   if (!value) return E_POINTER;
-  *value = ToBstr(f_.error_reason);
-  return *value ? S_OK : E_OUTOFMEMORY;
+  *value = nullptr;
+  return GuardedMember([&] {
+    *value = ToBstr(f_.error_reason);
+    return *value ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 }  // namespace quillon

@@ -5,6 +5,16 @@
 
 namespace quillon {
 
+void SetOutOfMemory(LdapFields& f) noexcept {
+  f.is_error = 1;
+  try {
+    f.error_reason = LdapErrorText(LDAP_NO_MEMORY);
+  } catch (...) {
+    // Nine characters fit the string's own storage, so this assignment cannot allocate.
+    f.error_reason.assign("No Memory");
+  }
+}
+
 void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationRequest& request) {
   f.current_operation = traits.code;
   ApplyServerDefaults(f);

@@ -27,6 +27,24 @@ using OperationRequest = std::function<ULONG(LDAP* session, const std::string& d
 void RunOperation(LdapFields& fields, const OperationTraits& traits,
                   const OperationRequest& request);
 
+// The error state of an operation that ran out of memory: IsError 1 and the library's
+// text for LDAP_NO_MEMORY. Allocates nothing when memory is still short.
+void SetOutOfMemory(LdapFields& fields) noexcept;
+
+// An operation member's body: memory that runs out anywhere in it ends the operation like
+// any other failure (the error state set, no connection left open, S_OK), and no exception
+// crosses the COM boundary (see module/com_boundary.h).
+template <class Body>
+HRESULT GuardedOperation(LdapFields& fields, Body&& body) noexcept {
+  try {
+    body();
+  } catch (...) {
+    fields.connection.Reset();
+    SetOutOfMemory(fields);
+  }
+  return S_OK;
+}
+
 inline constexpr char kNoServerMessage[] = "Please specify LDAP Server";
 inline constexpr char kNoDnMessage[] = "Please specify valid value for DN";
 

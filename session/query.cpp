@@ -48,7 +48,7 @@ STDMETHODIMP CLdap::Query(VARIANT* result) {
   if (!result) return E_POINTER;
   VariantInit(result);
   ComPtr<IDispatch> collection;
-  try {
+  GuardedOperation(f_, [&] {
     RunOperation(
         f_, {kOpQuery, "Please specify valid Start DN"},
         [this, &collection](LDAP* ld, const std::string& base) -> ULONG {
@@ -81,11 +81,7 @@ STDMETHODIMP CLdap::Query(VARIANT* result) {
           f_.is_error = 0;
           return 0;
         });
-  } catch (const std::bad_alloc&) {
-    f_.connection.Reset();
-    collection.Reset();
-    f_.SetError(LdapErrorText(LDAP_NO_MEMORY));
-  }
+  });
   V_VT(result) = VT_DISPATCH;
   V_DISPATCH(result) = collection.Detach();
   return S_OK;

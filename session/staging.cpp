@@ -11,6 +11,7 @@
 #include "session/staging.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -21,9 +22,53 @@ namespace quillon {
 
 namespace {
 
+// Makes sure one more element can be appended without allocating (growing by doubling,
+// as push_back would).
+template <class T>
+void RoomForOneMore(std::vector<T>& v) {
+  if (v.size() == v.capacity()) v.reserve(v.size() < 4 ? 4 : v.size() * 2);
+}
+
 // A zeroed buffer, or null when the size asked for cannot be had.
 std::unique_ptr<unsigned char[]> ZeroBuffer(size_t n) {
   return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[n]());
+}
+
+// The bytes an array's data block holds: the element size times every dimension's count.
+ULONGLONG DataBytes(const SAFEARRAY* array) {
+  ULONGLONG total = array->cbElements;
+  for (USHORT d = 0; d < array->cDims; ++d) {
+    const ULONG n = array->rgsabound[d].cElements;
+    if (n != 0 && total > ULLONG_MAX / n) return ULLONG_MAX;
+    total *= n;
+  }
+  return total;
+}
+
+// How many objects deep a default value is followed: a form field wrapped once or twice
+// is text at the end; an object whose default value is itself never is.
+constexpr int kDefaultValueLevels = 8;
+
+// The default value of an object as a BSTR, fetched as the platform's conversion fetches
+// it (DISPID_VALUE, property get, no arguments) but level by level: an object whose default
+// value is an object sends VariantChangeType round again, and one whose default value is
+// itself (a script class whose default property returns Me) never comes back until the
+// stack runs out.
+bool DefaultValueText(const VARIANT& object, VARIANT* text) {
+  Variant current;
+  if (FAILED(VariantCopy(current.Get(), const_cast<VARIANT*>(&object)))) return false;
+  for (int level = 0; V_VT(current.Get()) == VT_DISPATCH; ++level) {
+    IDispatch* dispatch = V_DISPATCH(current.Get());
+    if (!dispatch || level == kDefaultValueLevels) return false;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Variant value;
+    if (FAILED(dispatch->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                &none, value.Get(), nullptr, nullptr))) {
+      return false;
+    }
+    if (FAILED(VariantCopyInd(current.Put(), value.Get()))) return false;
+  }
+  return SUCCEEDED(VariantChangeType(text, current.Get(), 0, VT_BSTR));
 }
 
 bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
@@ -45,8 +90,7 @@ bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& va
     if (V_VT(&value) == VT_DISPATCH) {
       // The object's default value, as a page reads Request.Form("x") without the call.
       Variant converted;
-      if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
-        return false;
+      if (!DefaultValueText(value, converted.Get())) return false;
       text = ToAnsi(V_BSTR(converted.Get()), cp);
     } else {
       text = ToAnsi(V_BSTR(&value), cp);
@@ -72,7 +116,9 @@ bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_si
     return false;
   }
   const LONGLONG count = static_cast<LONGLONG>(upper) - lower + 1;
-  if (count <= 0) return false;
+  // The first dimension alone may claim more bytes than the data holds (another dimension
+  // of no elements): such an array is refused rather than read past its end.
+  if (count <= 0 || static_cast<ULONGLONG>(count) > DataBytes(array)) return false;
   const SafeArrayData<unsigned char> data(array);
   if (!data.Get()) return false;
   const size_t length = static_cast<size_t>(count);
@@ -101,15 +147,24 @@ void ClearStagedAttributes(LdapFields& f) {
 void PlaceStagedValue(LdapFields& f, std::string name, std::unique_ptr<unsigned char[]> buffer,
                       size_t length, long declared_size, long add_flag, bool join,
                       const CodePage& cp) {
-  unsigned char* data = buffer.get();
-  f.staged_value_pool.push_back(std::move(buffer));
+  // Everything that can run out of memory happens before the list changes, so that a
+  // failure leaves no buffer without a record and no value without its size.
+  std::string size_text = std::to_string(declared_size);
+  RoomForOneMore(f.staged_value_pool);
+  RoomForOneMore(f.staged_attributes);
   StagedAttribute* record = join ? FindStagedAttribute(f, name, cp) : nullptr;
+  StagedAttribute fresh;
+  StagedAttribute* target = record ? record : &fresh;
+  RoomForOneMore(target->values);
+  RoomForOneMore(target->sizes);
+  target->values.push_back(StagedValue{buffer.get(), length});
+  target->sizes.push_back(std::move(size_text));
   if (!record) {
-    f.staged_attributes.push_back(StagedAttribute{std::move(name), {}, {}, add_flag});
-    record = &f.staged_attributes.back();
+    fresh.name = std::move(name);
+    fresh.add_flag = add_flag;
+    f.staged_attributes.push_back(std::move(fresh));
   }
-  record->values.push_back(StagedValue{data, length});
-  record->sizes.push_back(std::to_string(declared_size));
+  f.staged_value_pool.push_back(std::move(buffer));
 }
 
 bool StageValue(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,

@@ -143,6 +143,22 @@ TEST_F(StagingTest, ByteArraysAreCopiedFromTheirFirstDimensionWithAHiddenZero) {
   EXPECT_EQ(Staged()[0].sizes, (Strings{"10"})) << "the declared size is recorded as given";
 }
 
+TEST_F(StagingTest, ByteArraysWhoseDataIsShorterThanTheirFirstDimensionStageNothing) {
+  // A second dimension of no elements leaves no data behind a first dimension of four:
+  // copying four bytes would read past the array's data.
+  for (const ULONG second : {0ul, 4ul}) {
+    SAFEARRAYBOUND bounds[2] = {{4 - second, 0}, {second, 1}};
+    Variant v;
+    V_VT(v.Get()) = VT_ARRAY | VT_UI1;
+    V_ARRAY(v.Get()) = SafeArrayCreate(VT_UI1, 2, bounds);
+    ASSERT_NE(V_ARRAY(v.Get()), nullptr);
+    Add(L"jpegPhoto", *v.Get(), 4);
+    Modify(L"jpegPhoto", *v.Get(), 4, 1);
+  }
+  EXPECT_TRUE(Staged().empty());
+  EXPECT_TRUE(FieldsOf(ldap_).staged_value_pool.empty());
+}
+
 TEST_F(StagingTest, ByReferenceArgumentsStageWhatTheyPointAt) {
   Variant text, number, bytes;
   MakeText(text, L"Ann");
@@ -180,6 +196,48 @@ TEST_F(StagingTest, AnObjectIsStagedAsItsDefaultValue) {
   EXPECT_EQ(Staged()[0].sizes, (Strings{"3", "-1"}));
   EXPECT_EQ(form.refs, 1u);
   EXPECT_EQ(dictionary.refs, 1u);
+}
+
+// An object whose default value is an object: a script class whose default property
+// returns Me, or a wrapper around a form field.
+class ObjectValuedObject : public DefaultValueObject {
+ public:
+  explicit ObjectValuedObject(IDispatch* value) : DefaultValueObject(nullptr), value_(value) {}
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                      UINT*) override {
+    if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET) || !result) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
+    IDispatch* value = value_ ? value_ : this;
+    value->AddRef();
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = value;
+    return S_OK;
+  }
+
+ private:
+  IDispatch* value_;  // null: the object itself
+};
+
+TEST_F(StagingTest, AnObjectWhoseDefaultValueIsItselfStagesNothing) {
+  // Converting it asks for its default value for ever: the stack ran out and took the
+  // web server with it. A wrapped object one level down is still staged as its text.
+  DefaultValueObject field(L"Ann");
+  ObjectValuedObject wrapper(&field);
+  ObjectValuedObject self(nullptr);
+  {
+    Variant v, w;
+    MakeObject(v, &self);
+    MakeObject(w, &wrapper);
+    Add(L"cn", *v.Get());
+    Modify(L"cn", ByReference(v), -1, 0);
+    Add(L"sn", *w.Get());
+  }
+  ASSERT_EQ(Names(), (Strings{"sn"}));
+  EXPECT_EQ(Values(0), (Strings{std::string("Ann\0", 4)}));
+  EXPECT_EQ(self.refs, 1u);
+  EXPECT_EQ(wrapper.refs, 1u);
+  EXPECT_EQ(field.refs, 1u);
 }
 
 // A string staged with a declared size of 0 or more is binary data carried in a string:
