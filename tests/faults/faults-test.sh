@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs faults.exe against a slapd of its own (ou=Faults with 100 entries, and ou=Big with
-# 20,000 entries of 2 KB each, so that the server is still sending when it is killed), carrying out the server commands the program asks for, and compares
-# its output with faults.expected.
+# 20,000 entries of 4 KB each, so that the server is still sending when it is killed),
+# carries out the server commands the program asks for, and compares its output with
+# faults.expected.
 #   faults-test.sh <build dir> <faults.exe> <work dir>
 set -euo pipefail
 source "$(dirname "$0")/../support/expect-output.sh"
@@ -21,7 +22,7 @@ trap '"$slapd" stop "$work/server"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
   printf 'dn: ou=Big,dc=example,dc=com\nobjectClass: organizationalUnit\nou: Big\n\n'
   awk 'BEGIN { for (i = 0; i < 100; i++)
     printf "dn: cn=p%05d,ou=Faults,dc=example,dc=com\nobjectClass: person\ncn: p%05d\nsn: s\n\n", i, i
-    filler = sprintf("%2000s", ""); gsub(/ /, "x", filler)
+    filler = sprintf("%4000s", ""); gsub(/ /, "x", filler)
     for (i = 0; i < 20000; i++)
     printf "dn: cn=b%05d,ou=Big,dc=example,dc=com\nobjectClass: person\ncn: b%05d\nsn: s\ndescription: %s\n\n", i, i, filler }'
 } >"$work/faults.ldif"
