@@ -12,20 +12,11 @@ work=${4:?work folder}
 port=$(cat "${5:?slapd folder}/port")
 here=$(cd "$(dirname "$0")" && pwd)
 run="$build/wine-run.sh"
-key='HKLM\SOFTWARE\Tesmarin\Varnex'
-winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+source "$(dirname "$0")/site-policy.sh"
 
 "$here/../support/register-dll.sh" "$build" "$dll" >/dev/null
-mkdir -p "$work"
-printf '[Settings]\r\nInstalled=Quillon\r\nApplied=Quillon\r\n' >"$work/Admin.ini"
-printf '[Path]\r\nSite1=D:\\Web\\Site1\r\n[Security]\r\nSite1=Quillon\r\n[Site1]\r\nQuillon=Query\r\n' \
-  >"$work/WebSite.ini"
-cleanup() { "$run" reg delete "$key" /f >/dev/null 2>&1 || true; }
-trap cleanup EXIT
-cleanup
-"$run" reg add "$key" /v InstallationPath /t REG_SZ /d "$(winpath "$work")" /f >/dev/null 2>&1
-"$run" reg add "$key" /v EnableGardavo /t REG_DWORD /d 1 /f >/dev/null 2>&1
-"$run" reg add "$key" /v LDAPServerInfo /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
+write_site_policy
+"$run" reg add "$policy_key" /v LDAPServerInfo /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
 
 actual=$(WINEPATH="$(winpath "$standin")" PATH_TRANSLATED='D:\Web\Site1\people.asp' \
   "$run" cscript //nologo "$(winpath "$here/policy_script.vbs")" 2>/dev/null | tr -d '\r')

@@ -11,18 +11,9 @@ probe=${2:?probe}
 standin=${3:?stand-in folder}
 work=${4:?work folder}
 run="$build/wine-run.sh"
-key='HKLM\SOFTWARE\Tesmarin\Varnex'
-winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+source "$(dirname "$0")/site-policy.sh"
 
-mkdir -p "$work"
-printf '[Settings]\r\nInstalled=Quillon\r\nApplied=Quillon\r\n' >"$work/Admin.ini"
-printf '[Path]\r\nSite1=D:\\Web\\Site1\r\n[Security]\r\nSite1=Quillon\r\n[Site1]\r\nQuillon=Query\r\n' \
-  >"$work/WebSite.ini"
-cleanup() { "$run" reg delete "$key" /f >/dev/null 2>&1 || true; }
-trap cleanup EXIT
-cleanup
-"$run" reg add "$key" /v InstallationPath /t REG_SZ /d "$(winpath "$work")" /f >/dev/null 2>&1
-"$run" reg add "$key" /v EnableGardavo /t REG_DWORD /d 1 /f >/dev/null 2>&1
+write_site_policy
 
 standin_path=$(winpath "$standin")
 probe() {  # <op> <WINEPATH or -> <PATH_TRANSLATED or ->

@@ -152,23 +152,46 @@ TEST(ErrorText, FallbacksForMissingTexts) {
   EXPECT_EQ(SystemErrorText(0x2345678), "Unknown error");
 }
 
+// A loopback TCP listener on a free port; the kernel completes the handshake of every
+// connection, whether or not anyone accepts it.
+class Listener {
+ public:
+  Listener() {
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return;
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    ready_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+             listen(socket_, 4) == 0 &&
+             getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    port_ = ntohs(address.sin_port);
+  }
+  ~Listener() {
+    closesocket(socket_);
+    WSACleanup();
+  }
+  bool Ready() const { return ready_; }
+  SOCKET Socket() const { return socket_; }
+  long Port() const { return port_; }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  bool ready_ = false;
+  long port_ = 0;
+};
+
 // A real listener that completes the TCP handshake and never answers: with Timeout set,
 // the operation ends with an error after about that many seconds instead of hanging.
 TEST(ConnectionTimeout, ASilentServerCannotHoldThePage) {
-  WSADATA wsa;
-  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  int length = sizeof(address);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  Listener server;
+  ASSERT_TRUE(server.Ready());
 
   ComPtr<ILdap> ldap = NewLdap();
   ldap->put_ServerName(Bstr(L"127.0.0.1").Get());
-  ldap->put_Port(ntohs(address.sin_port));
+  ldap->put_Port(server.Port());
   ldap->put_Timeout(1);
   ldap->DN(Bstr(L"cn").Get(), Bstr(L"x").Get());
   const auto start = std::chrono::steady_clock::now();
@@ -177,24 +200,15 @@ TEST(ConnectionTimeout, ASilentServerCannotHoldThePage) {
   EXPECT_EQ(FieldsOf(ldap).is_error, 1);
   EXPECT_EQ(FieldsOf(ldap).error_reason, LdapErrorText(LDAP_TIMEOUT));
   EXPECT_LT(seconds.count(), 10.0);
-  closesocket(listener);
-  WSACleanup();
 }
 
 // A real server that accepts the bind and never answers the search: Timeout bounds the
 // client's wait for the search too.
 TEST(ConnectionTimeout, ASearchThatNeverAnswersEndsAfterTimeout) {
-  WSADATA wsa;
-  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  int length = sizeof(address);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  std::thread server([listener] {
+  Listener server;
+  ASSERT_TRUE(server.Ready());
+  SOCKET listener = server.Socket();
+  std::thread answering([listener] {
     SOCKET client = accept(listener, nullptr, nullptr);
     unsigned char request[256];
     const int got = recv(client, reinterpret_cast<char*>(request), sizeof(request), 0);
@@ -210,7 +224,7 @@ TEST(ConnectionTimeout, ASearchThatNeverAnswersEndsAfterTimeout) {
 
   ComPtr<ILdap> ldap = NewLdap();
   ldap->put_ServerName(Bstr(L"127.0.0.1").Get());
-  ldap->put_Port(ntohs(address.sin_port));
+  ldap->put_Port(server.Port());
   ldap->put_Timeout(1);
   ldap->DN(Bstr(L"dc").Get(), Bstr(L"com").Get());
   Variant result;
@@ -220,9 +234,7 @@ TEST(ConnectionTimeout, ASearchThatNeverAnswersEndsAfterTimeout) {
   EXPECT_EQ(FieldsOf(ldap).is_error, 1);
   EXPECT_EQ(FieldsOf(ldap).error_reason, LdapErrorText(LDAP_TIMEOUT));
   EXPECT_LT(seconds.count(), 4.5);
-  server.join();
-  closesocket(listener);
-  WSACleanup();
+  answering.join();
 }
 
 }  // namespace
