@@ -19,6 +19,7 @@ printf 'dn: dc=example,dc=com\nobjectClass: dcObject\nobjectClass: organization\
 "$top/tests/support/slapd.sh" start "$dir" "$dir/ops.ldif" >/dev/null
 "$run" "$build/bench/bench_operations.exe" 127.0.0.1 "$(cat "$dir/port")" 200 2>/dev/null | tr -d '\r'
 "$top/tests/support/slapd.sh" stop "$dir"
+"$run" "$build/bench/bench_query.exe" split 2>/dev/null | tr -d '\r'
 for n in "${counts[@]}"; do
   mkdir -p "$dir"
   {

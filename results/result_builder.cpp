@@ -3,30 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <numeric>
 
+#include "results/row_placement.h"
 #include "session/ldap_handles.h"
 
 namespace quillon {
 
 namespace {
-
-// True when placed must stay before key: the insertion walk stops at the first placed row
-// for which this is false.
-struct RowOrder {
-  bool ascending;
-  bool case_sensitive;
-  const CodePage* cp;
-
-  int Compare(std::string_view a, std::string_view b) const {
-    return CompareMultibyte(a, b, !case_sensitive, *cp);
-  }
-  // Whether a row with key a sorts strictly before a row with key b.
-  bool Before(std::string_view a, std::string_view b) const {
-    const int c = Compare(a, b);
-    return ascending ? c < 0 : c > 0;
-  }
-};
 
 // Appends a cell holding the given values (bytes and lengths) to column.
 template <class Each>
@@ -53,27 +36,8 @@ void AppendValuesCell(LDAP* ld, LDAPMessage* entry, ResultTree* tree, ResultColu
   });
 }
 
-// The key of a row: the text of its first value whose text is not empty.
-std::string_view KeyOf(const ResultColumn& column, const ResultCell& cell) {
-  for (const ResultValue& v : column.ValuesOf(cell)) {
-    if (!v.Text().empty()) return v.Text();
-  }
-  return {};
-}
-
-// Puts the rows in the order the insertion walk gives: a stable sort with the walk's
-// comparison places each row after all earlier rows that do not sort after it.
-void OrderRows(ResultTree* tree, const SortOrder& order, const CodePage& cp) {
-  if (order.name.empty() || tree->columns.empty()) return;
-  const ResultColumn& first = tree->columns[0];
-  std::vector<std::string_view> keys;
-  keys.reserve(first.cells.size());
-  for (const ResultCell& cell : first.cells) keys.push_back(KeyOf(first, cell));
-  std::vector<size_t> rows(keys.size());
-  std::iota(rows.begin(), rows.end(), 0);
-  const RowOrder less{order.ascending, order.case_sensitive, &cp};
-  std::stable_sort(rows.begin(), rows.end(),
-                   [&](size_t a, size_t b) { return less.Before(keys[a], keys[b]); });
+// Puts every column's cells in the order of rows.
+void Reorder(ResultTree* tree, const std::vector<size_t>& rows) {
   for (ResultColumn& column : tree->columns) {
     std::vector<ResultCell> sorted;
     sorted.reserve(column.cells.size());
@@ -86,13 +50,17 @@ void OrderRows(ResultTree* tree, const SortOrder& order, const CodePage& cp) {
 
 const char* ByteArena::Copy(const char* bytes, size_t length) {
   char* out;
+  // Each new block is owned before the list that keeps it grows: when that growth runs
+  // out of memory, the block is freed with the exception instead of lost.
   if (length + 1 > kBlockSize / 4) {
     // A large value gets a block of its own, so the shared blocks stay mostly full.
-    large_.emplace_back(new char[length + 1]);
+    std::unique_ptr<char[]> block(new char[length + 1]);
+    large_.push_back(std::move(block));
     out = large_.back().get();
   } else {
     if (used_ + length + 1 > kBlockSize) {
-      blocks_.emplace_back(new char[kBlockSize]);
+      std::unique_ptr<char[]> block(new char[kBlockSize]);
+      blocks_.push_back(std::move(block));
       used_ = 0;
     }
     out = blocks_.back().get() + used_;
@@ -137,18 +105,10 @@ SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
       }
     }
   }
-  OrderRows(tree.get(), order, cp);
+  if (!order.name.empty()) {
+    Reorder(tree.get(), PlaceRows(tree->columns[0], order.ascending, order.case_sensitive, cp));
+  }
   return tree;
-}
-
-size_t FindSortPosition(const std::vector<std::string_view>& placed_keys, std::string_view key,
-                        bool ascending, bool case_sensitive, const CodePage& cp) {
-  const RowOrder order{ascending, case_sensitive, &cp};
-  // The placed keys are in order, so the walk's stopping point is an upper bound.
-  const auto it = std::upper_bound(
-      placed_keys.begin(), placed_keys.end(), key,
-      [&](std::string_view k, std::string_view placed) { return order.Before(k, placed); });
-  return static_cast<size_t>(it - placed_keys.begin());
 }
 
 }  // namespace quillon

@@ -23,16 +23,10 @@ void CollectAttributeNames(LDAP* ld, LDAPMessage* response, std::string_view sor
                            std::vector<std::string>* names, const CodePage& cp);
 
 // One column per name, one cell per entry; a column named "dn" (any case) holds each
-// entry's distinguished name. With a sort name, the rows are ordered by the key of
-// column 0 (its first non-empty value), equal keys in arrival order.
+// entry's distinguished name. With a sort name, the rows are in the order PlaceRows gives
+// for column 0.
 SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
                                   const std::vector<std::string>& names, const SortOrder& order,
                                   const CodePage& cp);
-
-// Where a new row with key goes among rows whose keys are already in order: after every
-// row that does not sort after it (ascending: compares greater; descending: compares
-// less), so equal keys keep their arrival order.
-size_t FindSortPosition(const std::vector<std::string_view>& placed_keys, std::string_view key,
-                        bool ascending, bool case_sensitive, const CodePage& cp);
 
 }  // namespace quillon

@@ -1,25 +1,12 @@
 #include "session/attribute_list.h"
 
+#include <iterator>
+
 namespace quillon {
 
 namespace {
 
 constexpr std::string_view kBinary = "binary";
-
-// Position of the first separator character at or after from, or npos.
-size_t FindSeparator(std::string_view text, size_t from, char separator, const CodePage& cp) {
-  for (size_t i = from; i < text.size(); i += cp.CharLength(text, i)) {
-    if (text[i] == separator && cp.CharLength(text, i) == 1) return i;
-  }
-  return std::string_view::npos;
-}
-
-// Whether the character that ends just before pos is a single-byte backslash.
-bool BackslashBefore(std::string_view text, size_t pos, const CodePage& cp) {
-  size_t last = std::string_view::npos;
-  for (size_t i = 0; i < pos; i += cp.CharLength(text, i)) last = i;
-  return last != std::string_view::npos && last + 1 == pos && text[last] == '\\';
-}
 
 bool EndsWithCharacter(std::string_view text, char c, const CodePage& cp) {
   size_t last = std::string_view::npos;
@@ -27,51 +14,85 @@ bool EndsWithCharacter(std::string_view text, char c, const CodePage& cp) {
   return last != std::string_view::npos && last + 1 == text.size() && text[last] == c;
 }
 
-bool StartsWithBinary(std::string_view text, const CodePage& cp) {
-  return text.size() >= kBinary.size() && EqualsNoCase(text.substr(0, kBinary.size()), kBinary, cp);
+bool StartsWithBinary(std::string_view text) {
+  // "binary" is ASCII: a lead byte never equals one of its letters, so comparing bytes
+  // never looks into a double-byte character.
+  if (text.size() < kBinary.size()) return false;
+  for (size_t i = 0; i < kBinary.size(); ++i) {
+    if ((text[i] | 0x20) != kBinary[i]) return false;
+  }
+  return true;
 }
 
-// Takes the next element off rest: the text before the next unescaped separator, with
-// escaped separators kept as ordinary characters. False when no separator follows (the
-// remaining text is dropped).
-bool TakeElement(std::string* rest, char separator, const CodePage& cp, std::string* element) {
-  size_t pos = FindSeparator(*rest, 0, separator, cp);
-  while (pos != std::string::npos && BackslashBefore(*rest, pos, cp)) {
-    element->append(*rest, 0, pos - 1);
-    element->push_back(separator);
-    rest->erase(0, pos + 1);
-    pos = FindSeparator(*rest, 0, separator, cp);
+// Takes the next element off text at *pos: the text before the next unescaped separator,
+// with escaped separators kept as ordinary characters (their backslash dropped). A
+// backslash escapes only when it is the character right before the separator and comes
+// after the last escaped separator. False when no separator follows (the remaining text
+// is dropped). One pass over the characters: every step moves forward.
+bool TakeElement(std::string_view text, size_t* pos, char separator, const CodePage& cp,
+                 std::string* element) {
+  size_t piece = *pos;                       // start of the text not yet copied
+  size_t previous = std::string_view::npos;  // start of the character before i
+  for (size_t i = *pos; i < text.size();) {
+    const size_t n = cp.CharLength(text, i);
+    if (n == 1 && text[i] == separator) {
+      const bool escaped =
+          previous != std::string_view::npos && text[previous] == '\\' && previous + 1 == i;
+      if (!escaped) {
+        element->append(text, piece, i - piece);
+        *pos = i + 1;
+        return true;
+      }
+      element->append(text, piece, previous - piece);
+      element->push_back(separator);
+      piece = i + 1;
+      previous = std::string_view::npos;
+      i += 1;
+      continue;
+    }
+    previous = i;
+    i += n;
   }
-  if (pos == std::string::npos) return false;
-  element->append(*rest, 0, pos);
-  rest->erase(0, pos + 1);
-  return true;
+  *pos = text.size();
+  return false;
 }
 
 }  // namespace
 
 int SplitAttributeList(std::string_view text, char separator, std::string_view sort_name,
                        std::vector<std::string>* list, const CodePage& cp) {
-  std::string rest(text);
-  if (!EndsWithCharacter(rest, separator, cp)) rest.push_back(separator);
+  std::string all(text);
+  if (!EndsWithCharacter(all, separator, cp)) all.push_back(separator);
+  const std::string_view rest_of(all);
+  // Names equal to the sort name go to the front, the last found first; they are gathered
+  // apart so that many of them cost no more than many others.
+  std::vector<std::string> front;
   int added = 0;
-  while (!rest.empty()) {
-    std::string raw;
-    if (!TakeElement(&rest, separator, cp, &raw)) break;
+  size_t pos = 0;
+  std::string raw;  // reused: its buffer is allocated once, not once per name
+  while (pos < rest_of.size()) {
+    raw.clear();
+    if (!TakeElement(rest_of, &pos, separator, cp, &raw)) break;
     std::string element(TrimWhite(raw, cp));
-    rest.erase(0, rest.size() - TrimLeadingWhite(rest).size());
-    if (StartsWithBinary(rest, cp)) {
+    pos = rest_of.size() - TrimLeadingWhite(rest_of.substr(pos)).size();
+    if (StartsWithBinary(rest_of.substr(pos))) {
       element += ';';
-      element.append(rest, 0, kBinary.size());
-      rest.erase(0, kBinary.size() + 1);
+      element.append(rest_of, pos, kBinary.size());
+      pos += kBinary.size();
+      // The character after the option, normally the next separator, goes with it whole.
+      if (pos < rest_of.size()) pos += cp.CharLength(rest_of, pos);
     }
     if (element.empty()) continue;
     if (!sort_name.empty() && EqualsNoCase(element, sort_name, cp)) {
-      list->insert(list->begin(), std::move(element));
+      front.push_back(std::move(element));
     } else {
       list->push_back(std::move(element));
     }
     ++added;
+  }
+  if (!front.empty()) {
+    list->insert(list->begin(), std::make_move_iterator(front.rbegin()),
+                 std::make_move_iterator(front.rend()));
   }
   return added;
 }

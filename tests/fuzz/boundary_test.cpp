@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "module/com_ptr.h"
 #include "odd_ldap.h"
 #include "quillon.h"
+#include "results/result_tree.h"
 #include "session/ldap_object.h"
 
 namespace quillon::fuzz {
@@ -206,6 +208,29 @@ TEST(ComBoundary, ValuesStagedAfterAFailedStagingAreSentWithTheirSizes) {
   ExpectStagingConsistent(FieldsOf(ldap), "AttributeModify");
   EXPECT_EQ(ldap->Add(), S_OK);
   EXPECT_EQ(library.outstanding, 0);
+}
+
+TEST(ComBoundary, ResultBytesAreAllFreedWhenMemoryRunsOutWhileTheyAreCopied) {
+  // Enough values of each size that the lists of shared and large blocks both grow:
+  // a block made just before its list failed to grow was lost.
+  const std::string small(10 * 1024, 's'), large(40 * 1024, 'l');
+  const long long before = LiveAllocatedBytes();
+  const int delivered = CallWithEveryAllocationFailing(
+      [] {},
+      [&] {
+        try {
+          ByteArena arena;
+          for (int i = 0; i < 40; ++i) {
+            arena.Copy(small.data(), small.size());
+            arena.Copy(large.data(), large.size());
+          }
+        } catch (const std::bad_alloc&) {
+          return E_OUTOFMEMORY;
+        }
+        return S_OK;
+      },
+      [&](HRESULT, bool) { EXPECT_EQ(LiveAllocatedBytes(), before) << "bytes lost"; });
+  EXPECT_GT(delivered, 80);
 }
 
 TEST(ComBoundary, NoResultMemberLetsAnAllocationFailureOut) {

@@ -8,6 +8,7 @@
 #include "memory_ldap.h"
 #include "module/variant.h"
 #include "results/result_builder.h"
+#include "results/row_placement.h"
 #include "session/attribute_list.h"
 #include "session/connection.h"
 #include "test_support.h"
@@ -48,31 +49,89 @@ TEST(AttributeList, DoubleByteCharactersAreNeverSplitOrEscaped) {
   EXPECT_EQ(Split("x" + hyou + ";y", "", 932), (Names{"x" + hyou, "y"}));
   EXPECT_EQ(Split("x" + hyou + ";y", "", 1252), (Names{"x\x95;y"})) << "the same bytes in 1252";
   EXPECT_EQ(Split(hyou + ";" + hyou, hyou, 932), (Names{hyou, hyou}));
+  // The character after the binary option goes whole, though it is two bytes.
+  EXPECT_EQ(Split("cn;binary" + hyou + "x;mail", "", 932), (Names{"cn;binary", "x", "mail"}));
+  EXPECT_EQ(Split("cn;binary\x82\x60x;mail", "", 932), (Names{"cn;binary", "x", "mail"}));
 }
 
-TEST(SortPosition, AgreesWithTheInsertionWalk) {
-  // Insert random keys one by one with FindSortPosition and compare with a walk that
-  // stops at the first row that sorts after the new one.
-  std::mt19937 random(7);
-  const char* alphabet[] = {"a", "A", "b", "B", "10", "9", "", "\x83\x41", "\xB1", "ab"};
-  for (int ascending = 0; ascending < 2; ++ascending) {
-    for (int case_sensitive = 0; case_sensitive < 2; ++case_sensitive) {
-      const CodePage cp(932);
-      std::vector<std::string> walked, inserted;
-      for (int i = 0; i < 300; ++i) {
-        const std::string key = alphabet[random() % 10];
-        size_t stop = 0;
-        while (stop < walked.size()) {
-          const int c = CompareMultibyte(walked[stop], key, !case_sensitive, cp);
-          if (ascending ? c > 0 : c < 0) break;
-          ++stop;
-        }
-        walked.insert(walked.begin() + stop, key);
-        const std::vector<std::string_view> views(inserted.begin(), inserted.end());
-        inserted.insert(
-            inserted.begin() + FindSortPosition(views, key, ascending, case_sensitive, cp), key);
+// A column whose cells hold the given values (embedded zero bytes kept).
+ResultTree TreeOf(const std::vector<std::vector<std::string>>& cells) {
+  ResultTree tree;
+  tree.columns.push_back(ResultColumn{"sort", {}, {}});
+  ResultColumn& column = tree.columns[0];
+  for (const auto& values : cells) {
+    ResultCell cell{static_cast<uint32_t>(column.values.size()),
+                    static_cast<uint32_t>(values.size())};
+    for (const std::string& v : values) {
+      column.values.push_back(
+          ResultValue{tree.bytes.Copy(v.data(), v.size()), static_cast<unsigned long>(v.size())});
+    }
+    column.cells.push_back(cell);
+  }
+  return tree;
+}
+
+// The placement as written down: each row in arrival order walks the rows placed so
+// far, comparing its first value with text against each placed row's first value.
+std::vector<size_t> WalkRows(const std::vector<std::vector<std::string>>& cells, bool ascending,
+                             bool case_sensitive, const CodePage& cp) {
+  const auto text = [](const std::string& v) { return std::string(v.c_str()); };
+  std::vector<size_t> placed;
+  for (size_t row = 0; row < cells.size(); ++row) {
+    std::string key;
+    for (const std::string& v : cells[row]) {
+      if (!text(v).empty()) {
+        key = text(v);
+        break;
       }
-      EXPECT_EQ(inserted, walked) << "ascending " << ascending << " case " << case_sensitive;
+    }
+    size_t stop = 0;
+    while (stop < placed.size()) {
+      const auto& other = cells[placed[stop]];
+      const std::string other_key = other.empty() ? "" : text(other[0]);
+      const int c = CompareMultibyte(other_key, key, !case_sensitive, cp);
+      if (ascending ? c > 0 : c < 0) break;
+      ++stop;
+    }
+    placed.insert(placed.begin() + stop, row);
+  }
+  return placed;
+}
+
+TEST(RowPlacement, RowPlacedByALaterValueLooksEmptyToLaterRows) {
+  // jpegPhoto-like cells: the first row's first value starts with a zero byte.
+  const std::vector<std::vector<std::string>> cells = {
+      {std::string("\0B", 2), "y"}, {"c"}, {"d"}, {"b"}};
+  const ResultTree tree = TreeOf(cells);
+  const CodePage cp(1252);
+  EXPECT_EQ(PlaceRows(tree.columns[0], true, true, cp), (std::vector<size_t>{0, 3, 1, 2}));
+  EXPECT_EQ(PlaceRows(tree.columns[0], false, true, cp), (std::vector<size_t>{2, 1, 3, 0}));
+}
+
+TEST(RowPlacement, AgreesWithTheInsertionWalk) {
+  // Random cells whose placing and placed keys often differ: empty cells, empty first
+  // values, first values starting with a zero byte, case variants and double-byte text.
+  std::mt19937 random(7);
+  const std::string values[] = {"a",        "A",    "b",  "B",
+                                "10",       "9",    "",   std::string("\0z", 2),
+                                "\x83\x41", "\xB1", "ab", "\x82\x60"};
+  for (UINT page : {932u, 1252u}) {
+    const CodePage cp(page);
+    for (int round = 0; round < 40; ++round) {
+      std::vector<std::vector<std::string>> cells(1 + random() % 120);
+      for (auto& cell : cells) {
+        cell.resize(random() % 4);
+        for (auto& v : cell) v = values[random() % 12];
+      }
+      const ResultTree tree = TreeOf(cells);
+      for (int ascending = 0; ascending < 2; ++ascending) {
+        for (int case_sensitive = 0; case_sensitive < 2; ++case_sensitive) {
+          ASSERT_EQ(PlaceRows(tree.columns[0], ascending, case_sensitive, cp),
+                    WalkRows(cells, ascending, case_sensitive, cp))
+              << "code page " << page << " round " << round << " ascending " << ascending
+              << " case " << case_sensitive;
+        }
+      }
     }
   }
 }
