@@ -2,26 +2,50 @@
 # The guided tour: sets up (packages, configure, build), starts a local directory with a
 # sample organisation, registers Quillon.DLL in a private Wine prefix with regsvr32, runs
 # examples/tour.vbs with cscript (search, add with a photo, modify, rename, delete), and
-# stops the directory again. Nothing is left running.
+# stops the directory again. Nothing is left running. A failed step is named on exit.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
-"$top/cmake/setup.sh"
 build="${QUILLON_BUILD:-$top/build}"
 run="$build/wine-run.sh"
 directory="$build/demo-directory"
-stop() {
-  "$top/tests/support/slapd.sh" stop "$directory"
-  WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true
+step="setting up (cmake/setup.sh: packages, configure, build)"
+hint="Fix the error shown above and run ./demo.sh again."
+finish() {
+  local status=$?
+  "$top/tests/support/slapd.sh" stop "$directory" || true
+  [ -x "$run" ] && { "$run" --wineserver -k 2>/dev/null || true; }
+  if [ $status -ne 0 ]; then
+    echo "demo.sh: failed while $step (exit status $status)." >&2
+    echo "$hint" >&2
+  fi
 }
-trap stop EXIT
+trap finish EXIT
+
+"$top/cmake/setup.sh"
 
 echo "== Starting a local directory (slapd) with the sample organisation =="
+step="starting slapd"
+hint="See $directory/slapd.log; cmake/install-deps.sh installs slapd."
 "$top/tests/support/slapd.sh" start "$directory" "$top/examples/directory.ldif"
 port=$(cat "$directory/port")
+
 echo "== Registering Quillon.DLL with regsvr32 in $build/wineprefix =="
+step="registering Quillon.DLL"
+hint="The messages above say which Wine command failed and how to see why."
 "$top/tests/support/register-dll.sh" "$build" "$build/Quillon.DLL"
+
 echo "== examples/tour.vbs =="
-"$run" cscript //nologo "$("$run" winepath -w "$top/examples/tour.vbs" 2>/dev/null | tr -d '\r')" \
-  127.0.0.1 "$port" 2>/dev/null | tr -d '\r'
+step="running examples/tour.vbs with cscript"
+script=$(WINEDEBUG=-all "$run" winepath -w "$top/examples/tour.vbs" 2>/dev/null | tr -d '\r')
+output=$("$run" cscript //nologo "$script" 127.0.0.1 "$port" 2>/dev/null | tr -d '\r')
+printf '%s\n' "$output"
+# cscript under Wine exits 0 and says nothing when a script stops on an error: the tour's
+# last line shows that it ran to its end.
+if [ "$(tail -n 1 <<<"$output")" != "$(tail -n 1 "$top/tests/examples/tour.vbs.expected")" ]; then
+  hint="The tour stopped early. Run it again with WINEDEBUG=+vbscript to see the failing call:
+  WINEDEBUG=+vbscript $run cscript //nologo '$script' 127.0.0.1 <port>"
+  exit 1
+fi
+step="finishing"
 echo "== Done. Every script in examples/ runs the same way against a directory:"
 echo "   cscript //nologo examples/search.vbs <host> <port>"

@@ -1,16 +1,54 @@
 #!/usr/bin/env bash
 # Makes the build tree's Wine prefix (first use takes seconds) and registers the DLL in it
 # with the real regsvr32, as an administrator would. Also registers the test helpers.
+# Every failure says which step failed and what to try: with WINEDEBUG=-all Wine's own
+# loader errors are easy to miss.
 set -euo pipefail
 build=${1:?build dir}
 shift
 run="$build/wine-run.sh"
-# Make the prefix completely before anything else runs in it: a prefix whose set-up is
-# interrupted or raced lacks the script engines' registrations.
-"$run" wineboot -i >/dev/null 2>&1
-WINEPREFIX="${WINEPREFIX:-$build/wineprefix}" wineserver -w
+prefix="${WINEPREFIX:-$build/wineprefix}"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+fail() {  # <exit status> <command...>
+  local status=$1
+  shift
+  echo "register-dll.sh: \"$*\" failed (exit status $status) in the Wine prefix $prefix." >&2
+  if [ -s "$log" ]; then
+    echo "Wine said:" >&2
+    tr -d '\r' <"$log" | tail -n 20 | sed 's/^/  /' >&2
+  fi
+  echo "To see Wine's errors: WINEPREFIX=$prefix WINEDEBUG=err+all $run$(printf ' %q' "$@")" >&2
+  echo "If the prefix is damaged, delete it; the next run makes it again." >&2
+  exit "$status"
+}
+
+# wine-run.sh makes the prefix completely on first use; wait until Wine has also finished
+# any update of an existing prefix before registering.
+rc=0
+"$run" wineboot -i >"$log" 2>&1 || rc=$?
+[ $rc -eq 0 ] || fail $rc wineboot -i
+"$run" --wineserver -w >"$log" 2>&1 || rc=$?
+[ $rc -eq 0 ] || fail $rc --wineserver -w
 for dll in "$@"; do
-  path=$("$run" winepath -w "$dll" 2>/dev/null | tr -d '\r')
-  "$run" regsvr32 /s "$path"
+  [ -f "$dll" ] || { echo "register-dll.sh: $dll does not exist; build first (cmake/setup.sh)." >&2; exit 1; }
+  path=$("$run" winepath -w "$dll" 2>"$log" | tr -d '\r') || rc=$?
+  [ $rc -eq 0 ] && [ -n "$path" ] || fail $((rc ? rc : 1)) winepath -w "$dll"
+  "$run" regsvr32 /s "$path" >"$log" 2>&1 || rc=$?
+  [ $rc -eq 0 ] || fail $rc regsvr32 /s "$path"
   echo "registered $path"
 done
+
+# The script host must be the 64-bit one: a 32-bit cscript (what Wine's `wine` command
+# starts once Wine's 32-bit part is installed) cannot load the DLL, and every script then
+# stops without a word.
+probe=$(mktemp --suffix=.vbs)
+trap 'rm -f "$log" "$probe"' EXIT
+echo 'WScript.Echo "arch=" & Replace(CreateObject("WScript.Shell").ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%"), Chr(0), "")' >"$probe"
+arch=$("$run" cscript //nologo "$("$run" winepath -w "$probe" 2>/dev/null | tr -d '\r')" 2>"$log" | tr -d '\r') || rc=$?
+if [ "$arch" != arch=AMD64 ]; then
+  echo "register-dll.sh: cscript in $prefix is not the 64-bit script host (it said \"$arch\")." >&2
+  echo "It would not load 64-bit DLLs. $run must start Wine's 64-bit loader (wine64)." >&2
+  fail $((rc ? rc : 1)) cscript //nologo "$probe"
+fi
