@@ -61,16 +61,28 @@ std::string ToAnsi(const wchar_t* text) {
 std::string ToAnsi(const wchar_t* text, const CodePage& cp) {
   if (!text || !*text) return {};
   const int wide_length = static_cast<int>(wcslen(text));
-  const int n = WideCharToMultiByte(cp.Id(), 0, text, wide_length, nullptr, 0, nullptr, nullptr);
+  // A character the code page lacks must not turn into a different one that looks alike
+  // (a full-width S into S); code pages that take no flags (UTF-8, some ISO-2022 forms)
+  // have no best-fit mapping to refuse.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int n = WideCharToMultiByte(cp.Id(), flags, text, wide_length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    n = WideCharToMultiByte(cp.Id(), flags, text, wide_length, nullptr, 0, nullptr, nullptr);
+  }
   if (n <= 0) return {};
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(cp.Id(), 0, text, wide_length, out.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(cp.Id(), flags, text, wide_length, out.data(), n, nullptr, nullptr);
   return out;
 }
 
 std::wstring ToWide(std::string_view text) {
+  return ToWide(text, CodePage());
+}
+
+std::wstring ToWide(std::string_view text, const CodePage& code_page) {
   if (text.empty()) return {};
-  const UINT cp = CodePage().Id();
+  const UINT cp = code_page.Id();
   const int length = static_cast<int>(text.size());
   const int n = MultiByteToWideChar(cp, 0, text.data(), length, nullptr, 0);
   if (n <= 0) return {};

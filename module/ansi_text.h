@@ -33,11 +33,13 @@ class CodePage {
 };
 
 // UTF-16 up to its first zero character into ANSI; characters without a mapping
-// become the code page's default character; null gives empty text.
+// become the code page's default character (never a look-alike: no best-fit mapping);
+// null gives empty text.
 std::string ToAnsi(const wchar_t* text);
 std::string ToAnsi(const wchar_t* text, const CodePage& cp);
 // ANSI over its full length into UTF-16.
 std::wstring ToWide(std::string_view text);
+std::wstring ToWide(std::string_view text, const CodePage& cp);
 // A new BSTR from ANSI text (never null: empty text gives an empty string).
 BSTR ToBstr(std::string_view text);
 BSTR ToBstr(std::string_view text, const CodePage& cp);

@@ -3,6 +3,7 @@
 #include "module/ansi_text.h"
 #include "module/com_boundary.h"
 #include "module/safe_array.h"
+#include "results/value_text.h"
 
 namespace quillon {
 
@@ -78,8 +79,8 @@ STDMETHODIMP CQueryEntries::ValuesList(VARIANT* rows) {
     if (!list) return E_OUTOFMEMORY;
     ComPtr<IQuerySub> owner(list);
     for (const ResultCell& cell : column_->cells) {
-      ComPtr<IDispatch> row =
-          NewItem<CQueryEntriesSub, IQueryEntriesSub>(tree_, column_->ValuesOf(cell));
+      ComPtr<IDispatch> row = NewItem<CQueryEntriesSub, IQueryEntriesSub>(
+          tree_, column_->ValuesOf(cell), column_->is_dn);
       if (!row) return E_OUTOFMEMORY;
       list->Append(std::move(row));
     }
@@ -94,9 +95,9 @@ STDMETHODIMP CQueryEntriesSub::get_Value(VARIANT* values) {
   VariantInit(values);
   return GuardedMember([&] {
     const CodePage cp;
-    return ValueArray(values_, values, [&cp](const ResultValue& v, VARIANT* element) {
+    return ValueArray(values_, values, [&](const ResultValue& v, VARIANT* element) {
       V_VT(element) = VT_BSTR;
-      V_BSTR(element) = ToBstr(TrimWhite(v.Text(), cp), cp);
+      V_BSTR(element) = ValueText(v.Text(), ansi_only_, cp);
     });
   });
 }

@@ -42,8 +42,8 @@ class CQueryEntries : public DispatchImpl<IQueryEntries, &IID_IQueryEntries>,
 class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntriesSub> {
  public:
   static const InterfaceEntry kInterfaces[];
-  CQueryEntriesSub(SharedResultTree tree, CellValues values)
-      : tree_(std::move(tree)), values_(values) {}
+  CQueryEntriesSub(SharedResultTree tree, CellValues values, bool ansi_only)
+      : tree_(std::move(tree)), values_(values), ansi_only_(ansi_only) {}
 
   STDMETHODIMP get_Value(VARIANT* values) override;
   STDMETHODIMP ValueSize(VARIANT* sizes) override;
@@ -54,6 +54,7 @@ class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntrie
  private:
   SharedResultTree tree_;
   CellValues values_;
+  bool ansi_only_;  // never read as UTF-8 (a column of names)
 };
 
 // A new Query collection with one QueryEntries item per column of tree.

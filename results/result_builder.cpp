@@ -92,13 +92,13 @@ SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
                                   const std::vector<std::string>& names, const SortOrder& order,
                                   const CodePage& cp) {
   auto tree = std::make_shared<ResultTree>();
-  for (const std::string& name : names) tree->columns.push_back(ResultColumn{name, {}, {}});
+  for (const std::string& name : names) {
+    tree->columns.push_back(ResultColumn{name, {}, {}, EqualsNoCase(name, "dn", cp)});
+  }
   if (tree->columns.empty()) return tree;
-  std::vector<bool> is_dn;
-  for (const ResultColumn& c : tree->columns) is_dn.push_back(EqualsNoCase(c.name, "dn", cp));
   for (LDAPMessage* e = Ldap().first_entry(ld, response); e; e = Ldap().next_entry(ld, e)) {
     for (size_t i = 0; i < tree->columns.size(); ++i) {
-      if (is_dn[i]) {
+      if (tree->columns[i].is_dn) {
         AppendDnCell(ld, e, tree.get(), &tree->columns[i]);
       } else {
         AppendValuesCell(ld, e, tree.get(), &tree->columns[i]);

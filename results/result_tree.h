@@ -44,6 +44,7 @@ struct ResultColumn {
   std::string name;
   std::vector<ResultValue> values;
   std::vector<ResultCell> cells;
+  bool is_dn = false;  // entries' names, which the library gives in the ANSI code page
 
   CellValues ValuesOf(const ResultCell& cell) const {
     return {values.data() + cell.first, cell.count};

@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <numeric>
 #include <set>
+#include <string>
+
+#include "results/value_text.h"
 
 namespace quillon {
 
@@ -26,10 +29,21 @@ struct RowKeys {
   bool Hollow() const { return placed.empty() && !placing.empty(); }
 };
 
-std::vector<RowKeys> KeysOf(const ResultColumn& column, bool* any_hollow) {
+bool HasByteBeyondAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// The two keys of every row. Keys beyond ASCII are replaced by their text in UTF-8
+// (stored in texts), so that bytes compare as characters whatever the value's encoding.
+std::vector<RowKeys> KeysOf(const ResultColumn& column, const CodePage& cp,
+                            std::vector<std::string>* texts, bool* any_hollow) {
   std::vector<RowKeys> keys;
   keys.reserve(column.cells.size());
   *any_hollow = false;
+  bool beyond_ascii = false;
   for (const ResultCell& cell : column.cells) {
     RowKeys k;
     const CellValues values = column.ValuesOf(cell);
@@ -37,7 +51,16 @@ std::vector<RowKeys> KeysOf(const ResultColumn& column, bool* any_hollow) {
     k.placing = k.placed;
     for (size_t i = 1; k.placing.empty() && i < values.size; ++i) k.placing = values[i].Text();
     *any_hollow = *any_hollow || k.Hollow();
+    beyond_ascii = beyond_ascii || HasByteBeyondAscii(k.placing);
     keys.push_back(k);
+  }
+  if (!beyond_ascii) return keys;
+  texts->reserve(keys.size());
+  for (RowKeys& k : keys) {
+    texts->push_back(SortText(k.placing, column.is_dn, cp));
+    const bool hollow = k.Hollow();
+    k.placing = texts->back();
+    if (!hollow) k.placed = k.placing;
   }
   return keys;
 }
@@ -52,11 +75,10 @@ struct RowLess {
   const std::vector<RowKeys>* keys;
   bool ascending;
   bool case_sensitive;
-  const CodePage* cp;
 
   // Negative when a sorts before b in the direction of the sort.
   int Order(std::string_view a, std::string_view b) const {
-    const int c = CompareMultibyte(a, b, !case_sensitive, *cp);
+    const int c = CompareSortText(a, b, !case_sensitive);
     return ascending ? c : -c;
   }
   std::string_view Key(size_t row) const { return (*keys)[row].placing; }
@@ -127,8 +149,9 @@ std::vector<size_t> PlaceDescending(const std::vector<RowKeys>& keys, const RowL
 std::vector<size_t> PlaceRows(const ResultColumn& column, bool ascending, bool case_sensitive,
                               const CodePage& cp) {
   bool any_hollow = false;
-  const std::vector<RowKeys> keys = KeysOf(column, &any_hollow);
-  const RowLess less{&keys, ascending, case_sensitive, &cp};
+  std::vector<std::string> texts;
+  const std::vector<RowKeys> keys = KeysOf(column, cp, &texts, &any_hollow);
+  const RowLess less{&keys, ascending, case_sensitive};
   if (any_hollow) return ascending ? PlaceAscending(keys, less) : PlaceDescending(keys, less);
   std::vector<size_t> rows(keys.size());
   std::iota(rows.begin(), rows.end(), 0);

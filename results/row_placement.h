@@ -11,7 +11,8 @@
 //    when that value is empty or starts with a zero byte, or the cell has none).
 // The two differ only for a row whose first value has empty text and a later one does
 // not; such a row is placed by its later value but then looks empty to the rows after it.
-// Equal keys keep the server's order.
+// Keys compare as text, character by character in Unicode order (see SortText); without
+// regard to case, A-Z count as a-z. Equal keys keep the server's order.
 #pragma once
 
 #include <string_view>

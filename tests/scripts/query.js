@@ -29,4 +29,20 @@ try {
 } catch (e) {
   WScript.Echo("Item(0): error 0x" + (e.number >>> 0).toString(16));
 }
+// Names stored as UTF-8 read back character for character, sorted by character.
+var text = new ActiveXObject("Quillon.Ldap");
+text.ServerName = host;
+text.Port = port;
+text.DN("dc", "com");
+text.DN("dc", "example");
+text.DN("ou", "Text");
+text.Filter = "(|(cn=Text-3)(cn=Text-4))";
+text.Attributes = "sn";
+text.Sort = "sn";
+var names = text.Query()(1).ValuesList();
+for (var i = 1; i <= names.Count; i++) {
+  var name = new VBArray(names(i).Value).toArray()[0], codes = [];
+  for (var k = 0; k < name.length; k++) codes.push(name.charCodeAt(k).toString(16));
+  WScript.Echo("sn " + i + ": " + codes.join(" ") + " (" + new VBArray(names(i).ValueSize()).toArray()[0] + " bytes)");
+}
 WScript.Echo("END");

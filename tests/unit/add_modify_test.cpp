@@ -236,13 +236,18 @@ class DirectoryTest : public testing::Test {
   void SetUp() override {
     port_ = DirectoryPort();
     if (port_.empty()) GTEST_SKIP() << "QUILLON_SLAPD_PORT_FILE names no directory";
-    ldap_ = test::NewLdap();
-    ldap_->put_ServerName(Bstr(L"127.0.0.1").Get());
-    ldap_->put_Port(std::stol(port_));
-    ldap_->put_UserName(Bstr(L"cn=admin,dc=example,dc=com").Get());
-    ldap_->put_Password(Bstr(L"secret").Get());
-    for (const wchar_t* dc : {L"com", L"example"}) ldap_->DN(Bstr(L"dc").Get(), Bstr(dc).Get());
-    ldap_->DN(Bstr(L"ou").Get(), Bstr(L"Staging").Get());
+    ldap_ = StagingLdap();
+  }
+  // A new object bound as the administrator, its DN at ou=<ou>.
+  ComPtr<ILdap> StagingLdap(const wchar_t* ou = L"Staging") const {
+    ComPtr<ILdap> ldap = test::NewLdap();
+    ldap->put_ServerName(Bstr(L"127.0.0.1").Get());
+    ldap->put_Port(std::stol(port_));
+    ldap->put_UserName(Bstr(L"cn=admin,dc=example,dc=com").Get());
+    ldap->put_Password(Bstr(L"secret").Get());
+    for (const wchar_t* dc : {L"com", L"example"}) ldap->DN(Bstr(L"dc").Get(), Bstr(dc).Get());
+    ldap->DN(Bstr(L"ou").Get(), Bstr(ou).Get());
+    return ldap;
   }
   void Stage(const wchar_t* name, const Variant& v, LONG size, LONG add = -2) {
     if (add == -2) {
@@ -283,6 +288,91 @@ TEST_F(DirectoryTest, BinaryValuesArriveByteForByte) {
   std::sort(values.begin(), values.end());
   EXPECT_EQ(values, (std::vector<std::string>{std::string("\0\0\xfe", 3), "\x01\x02"}));
   EXPECT_EQ(FieldsOf(ldap_).is_error, 0);
+}
+
+// Adds cn=<cn> below the DN of the objects make gives, with the given sn and a binary
+// userPassword, in the process's code page; an entry left by an earlier run is replaced.
+template <class Make>
+void AddPerson(Make make, const wchar_t* cn, const wchar_t* sn, const std::string& secret) {
+  ComPtr<ILdap> old = make();
+  old->DN(Bstr(L"cn").Get(), Bstr(cn).Get());
+  old->Delete();
+  ComPtr<ILdap> ldap = make();
+  ldap->DN(Bstr(L"cn").Get(), Bstr(cn).Get());
+  Variant v;
+  for (const auto& [name, text] :
+       {std::pair{L"objectClass", L"person"}, std::pair{L"cn", cn}, std::pair{L"sn", sn}}) {
+    MakeText(v, text);
+    ldap->AttributeAdd(Bstr(name).Get(), *v.Get(), -1);
+  }
+  MakeByteArray(v, secret);
+  ldap->AttributeAdd(Bstr(L"userPassword").Get(), *v.Get(), static_cast<LONG>(secret.size()));
+  ldap->Add();
+  EXPECT_EQ(FieldsOf(ldap).is_error, 0) << FieldsOf(ldap).error_reason;
+}
+
+// "sn/size|cn/size|userPassword/size" of every row of a search, sorted on sn.
+std::vector<std::wstring> ReadPeople(ILdap* ldap, const wchar_t* filter) {
+  ldap->put_Filter(Bstr(filter).Get());
+  ldap->put_Attributes(Bstr(L"sn;cn;userPassword").Get());
+  ldap->put_Sort(Bstr(L"sn").Get());
+  Variant result;
+  ldap->Query(result.Get());
+  std::vector<std::wstring> rows;
+  if (!V_DISPATCH(result.Get())) return rows;
+  ComPtr<IQuery> query;
+  V_DISPATCH(result.Get())->QueryInterface(IID_IQuery, query.PutVoid());
+  for (LONG c = 1; c <= 3; ++c) {
+    Variant item, list;
+    query->get_Item(c, item.Get());
+    ComPtr<IQueryEntries> column;
+    V_DISPATCH(item.Get())->QueryInterface(IID_IQueryEntries, column.PutVoid());
+    column->ValuesList(list.Get());
+    ComPtr<IQuerySub> sub;
+    V_DISPATCH(list.Get())->QueryInterface(IID_IQuerySub, sub.PutVoid());
+    LONG count = 0;
+    sub->get_Count(&count);
+    rows.resize(static_cast<size_t>(count));
+    for (LONG r = 1; r <= count; ++r) {
+      Variant row, values, sizes;
+      sub->get_Item(r, row.Get());
+      ComPtr<IQueryEntriesSub> cell;
+      V_DISPATCH(row.Get())->QueryInterface(IID_IQueryEntriesSub, cell.PutVoid());
+      cell->get_Value(values.Get());
+      cell->ValueSize(sizes.Get());
+      const auto* text = static_cast<VARIANT*>(V_ARRAY(values.Get())->pvData);
+      const auto* size = static_cast<VARIANT*>(V_ARRAY(sizes.Get())->pvData);
+      rows[static_cast<size_t>(r - 1)] +=
+          std::wstring(V_BSTR(text)) + L"/" + std::to_wstring(V_I4(size)) + (c < 3 ? L"|" : L"");
+    }
+  }
+  return rows;
+}
+
+TEST_F(DirectoryTest, TextBeyondAsciiReadsBackAsWrittenAndSortsByCharacter) {
+  // The suite runs this in code page 1252 and again in 932. ou=Text holds two Japanese
+  // names loaded as UTF-8: in Shift-JIS terms the bytes of the first sort after the
+  // second. Each has a binary value that is not UTF-8, read through the code page as
+  // always; cn is plain ASCII.
+  if (const char* want = std::getenv("QUILLON_CODE_PAGE")) {
+    ASSERT_EQ(CodePage().Id(), std::stoul(want)) << "the process runs in another code page";
+  }
+  const auto make = [this] { return StagingLdap(L"Text"); };
+  const std::wstring loaded[] = {L"\x3042\x3044/6|Text-4/6|x/1", L"\x3046/3|Text-3/6|"};
+  if (CodePage().Id() == 932) {
+    AddPerson(make, L"Text-5", L"\x30AB\x30CA", "\xB1\xB2");
+    EXPECT_EQ(ReadPeople(make().Get(), L"(|(cn=Text-3)(cn=Text-4)(cn=Text-5))"),
+              (std::vector<std::wstring>{loaded[0], loaded[1] + L"\x30A2/2",
+                                         L"\x30AB\x30CA/6|Text-5/6|\xFF71\xFF72/2"}));
+    return;
+  }
+  ASSERT_EQ(CodePage().Id(), 1252u);
+  AddPerson(make, L"Text-1", L"Z\x00F6llner", "\xB1\xB2");
+  AddPerson(make, L"Text-2", L"M\x00FCller", "plain");
+  EXPECT_EQ(ReadPeople(make().Get(), L"(|(cn=Text-1)(cn=Text-2)(cn=Text-3)(cn=Text-4))"),
+            (std::vector<std::wstring>{L"M\x00FCller/7|Text-2/6|plain/5",
+                                       L"Z\x00F6llner/8|Text-1/6|\x00B1\x00B2/2", loaded[0],
+                                       loaded[1] + L"\x0192\x0041/2"}));
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ TEST(AnsiText, UnmappedCharactersBecomeTheDefaultCharacter) {
   EXPECT_EQ(ToAnsi(L"a\x3042z"), "a?z");
 }
 
+TEST(AnsiText, NoLookAlikeStandsInForACharacterTheCodePageLacks) {
+  // Best-fit mapping would give "Shop" and "cafe": a different text that looks the same.
+  EXPECT_EQ(ToAnsi(L"\xFF33hop", CodePage(1252)), "?hop");
+  EXPECT_EQ(ToAnsi(L"caf\x00E9", CodePage(932)), "caf?");
+  EXPECT_EQ(ToAnsi(L"\xFF33", CodePage(932)), "\x82\x72") << "full-width S is in 932";
+}
+
 TEST(AnsiText, ConvertsInTheThreadsCodePage) {
   test::ScopedThreadLocale japanese(test::kJapanese);
   EXPECT_EQ(CodePage().Id(), 932u);

@@ -9,6 +9,7 @@
 #include "module/variant.h"
 #include "results/result_builder.h"
 #include "results/row_placement.h"
+#include "results/value_text.h"
 #include "session/attribute_list.h"
 #include "session/connection.h"
 #include "test_support.h"
@@ -57,7 +58,7 @@ TEST(AttributeList, DoubleByteCharactersAreNeverSplitOrEscaped) {
 // A column whose cells hold the given values (embedded zero bytes kept).
 ResultTree TreeOf(const std::vector<std::vector<std::string>>& cells) {
   ResultTree tree;
-  tree.columns.push_back(ResultColumn{"sort", {}, {}});
+  tree.columns.push_back(ResultColumn{"sort", {}, {}, false});
   ResultColumn& column = tree.columns[0];
   for (const auto& values : cells) {
     ResultCell cell{static_cast<uint32_t>(column.values.size()),
@@ -72,10 +73,11 @@ ResultTree TreeOf(const std::vector<std::vector<std::string>>& cells) {
 }
 
 // The placement as written down: each row in arrival order walks the rows placed so
-// far, comparing its first value with text against each placed row's first value.
+// far, comparing the text of its first value with text against the text of each placed
+// row's first value.
 std::vector<size_t> WalkRows(const std::vector<std::vector<std::string>>& cells, bool ascending,
                              bool case_sensitive, const CodePage& cp) {
-  const auto text = [](const std::string& v) { return std::string(v.c_str()); };
+  const auto text = [&](const std::string& v) { return SortText(v.c_str(), false, cp); };
   std::vector<size_t> placed;
   for (size_t row = 0; row < cells.size(); ++row) {
     std::string key;
@@ -89,7 +91,7 @@ std::vector<size_t> WalkRows(const std::vector<std::vector<std::string>>& cells,
     while (stop < placed.size()) {
       const auto& other = cells[placed[stop]];
       const std::string other_key = other.empty() ? "" : text(other[0]);
-      const int c = CompareMultibyte(other_key, key, !case_sensitive, cp);
+      const int c = CompareSortText(other_key, key, !case_sensitive);
       if (ascending ? c > 0 : c < 0) break;
       ++stop;
     }
@@ -112,16 +114,17 @@ TEST(RowPlacement, AgreesWithTheInsertionWalk) {
   // Random cells whose placing and placed keys often differ: empty cells, empty first
   // values, first values starting with a zero byte, case variants and double-byte text.
   std::mt19937 random(7);
-  const std::string values[] = {"a",        "A",    "b",  "B",
-                                "10",       "9",    "",   std::string("\0z", 2),
-                                "\x83\x41", "\xB1", "ab", "\x82\x60"};
+  // Legacy text in the code page and UTF-8 text (\xC3\xA9 is an accented e).
+  const std::string values[] = {
+      "a",        "A",    "b",  "B",        "10",       "9",           "", std::string("\0z", 2),
+      "\x83\x41", "\xB1", "ab", "\x82\x60", "\xC3\xA9", "\xE3\x81\x82"};
   for (UINT page : {932u, 1252u}) {
     const CodePage cp(page);
     for (int round = 0; round < 40; ++round) {
       std::vector<std::vector<std::string>> cells(1 + random() % 120);
       for (auto& cell : cells) {
         cell.resize(random() % 4);
-        for (auto& v : cell) v = values[random() % 12];
+        for (auto& v : cell) v = values[random() % 14];
       }
       const ResultTree tree = TreeOf(cells);
       for (int ascending = 0; ascending < 2; ++ascending) {
@@ -134,6 +137,24 @@ TEST(RowPlacement, AgreesWithTheInsertionWalk) {
       }
     }
   }
+}
+
+TEST(ValueText, ValidUtf8BeyondAsciiIsReadAsUtf8) {
+  EXPECT_TRUE(IsUtf8BeyondAscii("M\xC3\xBCller"));
+  EXPECT_TRUE(IsUtf8BeyondAscii("\xF0\x9F\x98\x80"));  // beyond the 16-bit range
+  for (const char* bytes : {"plain", "", "M\xFCller", "\xC0\x80", "\xED\xA0\x80",
+                            "\xF4\x90\x80\x80", "\xE3\x81", "\x83\x41"}) {
+    EXPECT_FALSE(IsUtf8BeyondAscii(bytes)) << "not UTF-8 beyond ASCII: " << bytes;
+  }
+  const auto text = [](std::string_view bytes, bool ansi_only, UINT cp) {
+    Bstr b(ValueText(bytes, ansi_only, CodePage(cp)));
+    return std::wstring(b.Get(), SysStringLen(b.Get()));
+  };
+  EXPECT_EQ(text(" M\xC3\xBCller\t", false, 932), L"M\x00FCller");
+  EXPECT_EQ(text(" \xE3\x81\x82 ", false, 932), L"\x3042") << "space after a lead byte";
+  EXPECT_EQ(text("M\xFCller ", false, 1252), L"M\x00FCller");
+  EXPECT_EQ(text("M\xC3\xBCller", true, 1252), L"M\x00C3\x00BCller") << "names stay ANSI";
+  EXPECT_EQ(SortText("M\xFCller", false, CodePage(1252)), "M\xC3\xBCller");
 }
 
 TEST(SortPosition, CodePageCharacterOrder) {
