@@ -29,6 +29,7 @@ fail() {  # <exit status> <command...>
 rc=0
 "$run" wineboot -i >"$log" 2>&1 || rc=$?
 [ $rc -eq 0 ] || fail $rc wineboot -i
+grep '^wine-run.sh:' "$log" >&2 || true  # e.g. that the prefix was made again, and why
 "$run" --wineserver -w >"$log" 2>&1 || rc=$?
 [ $rc -eq 0 ] || fail $rc --wineserver -w
 for dll in "$@"; do
@@ -43,8 +44,7 @@ done
 # The script host must be the 64-bit one: a 32-bit cscript (what Wine's `wine` command
 # starts once Wine's 32-bit part is installed) cannot load the DLL, and every script then
 # stops without a word.
-probe=$(mktemp --suffix=.vbs)
-trap 'rm -f "$log" "$probe"' EXIT
+probe="$build/script-host-check.vbs"  # kept, so the hint below can be followed
 echo 'WScript.Echo "arch=" & Replace(CreateObject("WScript.Shell").ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%"), Chr(0), "")' >"$probe"
 arch=$("$run" cscript //nologo "$("$run" winepath -w "$probe" 2>/dev/null | tr -d '\r')" 2>"$log" | tr -d '\r') || rc=$?
 if [ "$arch" != arch=AMD64 ]; then
