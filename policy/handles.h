@@ -1,5 +1,5 @@
-// Owner of the one kind of system handle the policy code holds besides registry keys, COM
-// pointers and VARIANTs (those have owners in module/): a loaded module.
+// Owners of the system handles the policy code holds besides registry keys, COM pointers
+// and VARIANTs (those have owners in module/): a loaded module and an open file.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,22 @@ class LoadedModule {
 
  private:
   HMODULE h_;
+};
+
+// A file this code opened: closed with CloseHandle.
+class OpenFile {
+ public:
+  explicit OpenFile(HANDLE h) : h_(h) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (Valid()) CloseHandle(h_);
+  }
+
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+
+ private:
+  HANDLE h_;
 };
 
 }  // namespace quillon

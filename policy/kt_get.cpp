@@ -7,6 +7,7 @@
 #include "policy/kt_reg.h"
 #include "policy/policy_store.h"
 #include "policy/policy_text.h"
+#include "policy/store_text.h"
 
 namespace quillon {
 
@@ -16,6 +17,11 @@ void CKtGet::GetINIValue(std::string* out, const char* section, const char* key,
 }
 
 void CKtGet::FindPrefixEntry(std::string* line, const char* section, const std::string& text,
+                             const std::string& file) {
+  FindPrefixEntry(line, section, StoreToWide(text), file);
+}
+
+void CKtGet::FindPrefixEntry(std::string* line, const char* section, std::wstring_view text,
                              const std::string& file) {
   CKtFunctions functions;
   std::vector<std::string> lines;
@@ -28,7 +34,7 @@ int CKtGet::GetRegistryValue(std::string* out, const std::string& full_key_path,
   // A path without a backslash names neither a root nor a subkey.
   std::string root_name;
   std::string subkey;
-  const size_t at = FindChar(full_key_path, '\\', CodePage());
+  const size_t at = FindChar(full_key_path, '\\', StoreCodePage());
   if (at != std::string::npos) {
     root_name = full_key_path.substr(0, at);
     subkey = full_key_path.substr(at + 1);

@@ -7,6 +7,7 @@
 #include "module/reg_key.h"
 #include "policy/kt_functions.h"
 #include "policy/policy_store.h"
+#include "policy/store_text.h"
 
 namespace quillon {
 
@@ -52,9 +53,8 @@ HKEY CKtReg::GetRootKey(std::string_view name) {
       {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
       {"HKEY_DYN_DATA", HKEY_DYN_DATA},
   };
-  const CodePage cp;
   for (const auto& root : kRoots) {
-    if (EqualsNoCase(name, root.name, cp)) return root.key;
+    if (SameName(name, root.name, StoreCodePage())) return root.key;
   }
   return nullptr;
 }

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "policy/store_text.h"
+
 namespace quillon {
 
 size_t FindChar(std::string_view text, char c, const CodePage& cp) {
@@ -39,7 +41,7 @@ std::vector<std::string> SplitList(std::string_view text, char separator, const 
 
 int IsInList(std::string_view list, std::string_view item, const CodePage& cp) {
   for (const std::string& element : SplitList(list, ',', cp)) {
-    if (EqualsNoCase(element, item, cp)) return 1;
+    if (SameName(element, item, cp)) return 1;
   }
   return 0;
 }
@@ -53,17 +55,21 @@ std::string AfterChar(std::string_view text, char c, const CodePage& cp) {
   return at == std::string_view::npos ? std::string() : TrimCopy(text.substr(at + 1), cp);
 }
 
-std::string MatchPrefixLine(const std::vector<std::string>& lines, std::string_view text,
-                            char separator, const CodePage& cp) {
+std::string MatchPrefixLine(const std::vector<std::string>& lines, std::wstring_view text,
+                            char separator, const CodePage& cp, FolderForm folder_form) {
   for (const std::string& line : lines) {
     const size_t at = FindChar(line, separator, cp);
     if (at == std::string::npos) continue;
-    const std::string value = TrimCopy(std::string_view(line).substr(at + 1), cp);
-    if (value.size() <= text.size() && EqualsNoCase(text.substr(0, value.size()), value, cp)) {
-      return line;
-    }
+    std::wstring value = StoreToWide(TrimCopy(std::string_view(line).substr(at + 1), cp), cp);
+    if (folder_form) value = folder_form(value);
+    if (StartsWithName(text, value)) return line;
   }
   return {};
+}
+
+std::string MatchPrefixLine(const std::vector<std::string>& lines, std::string_view text,
+                            char separator, const CodePage& cp) {
+  return MatchPrefixLine(lines, StoreToWide(text, cp), separator, cp);
 }
 
 long ParseLeadingInt(std::string_view text) {

@@ -24,8 +24,8 @@ std::string TrimCopy(std::string_view text, const CodePage& cp);
 // a separator at the very end does not start a further, empty piece.
 std::vector<std::string> SplitList(std::string_view text, char separator, const CodePage& cp);
 
-// 1 when an element of the comma-separated list equals item without regard to case; the
-// item is compared as given, the elements trimmed.
+// 1 when an element of the comma-separated list equals item as file names are equal
+// (SameName); the item is compared as given, the elements trimmed.
 int IsInList(std::string_view list, std::string_view item, const CodePage& cp);
 
 // Trimmed text before the first c, or the whole text trimmed when c does not occur.
@@ -33,9 +33,15 @@ std::string BeforeChar(std::string_view text, char c, const CodePage& cp);
 // Trimmed text after the first c, or empty text when c does not occur.
 std::string AfterChar(std::string_view text, char c, const CodePage& cp);
 
-// The first line, unchanged, whose trimmed value (after its first separator) is a
-// case-insensitive prefix of text; empty when none is. Lines without the separator and
-// empty lines never match; only the value is compared, never the name.
+// The first line, unchanged, whose trimmed value (after its first separator) begins text,
+// compared as file names are (SameName, in UTF-16 with the lines read in code page cp);
+// empty when none does. Lines without the separator and empty lines never match; only the
+// value is compared, never the name. A value given in another form (its long form) by
+// folder_form, when one is given, is compared in that form.
+using FolderForm = std::wstring (*)(const std::wstring&);
+std::string MatchPrefixLine(const std::vector<std::string>& lines, std::wstring_view text,
+                            char separator, const CodePage& cp, FolderForm folder_form = nullptr);
+// The same with text of code page cp.
 std::string MatchPrefixLine(const std::vector<std::string>& lines, std::string_view text,
                             char separator, const CodePage& cp);
 

@@ -1,10 +1,10 @@
 #include "policy/site_identification.h"
 
-#include "module/ansi_text.h"
 #include "module/bstr.h"
 #include "module/variant.h"
 #include "policy/handles.h"
 #include "policy/kt_functions.h"
+#include "policy/store_text.h"
 
 namespace quillon {
 
@@ -50,6 +50,13 @@ HRESULT GetRequestObject(HMODULE context_module, RequestObjects* objects) {
 }
 
 int GetPagePath(std::string* out) {
+  std::wstring page;
+  if (!GetPagePath(&page, out)) return 0;
+  *out = WideToStore(page);
+  return 1;
+}
+
+int GetPagePath(std::wstring* page, std::string* out) {
   // Declared first, so it is released last: the objects below live in this module.
   LoadedModule context_module(kContextModule);
   RequestObjects objects;
@@ -79,7 +86,9 @@ int GetPagePath(std::string* out) {
     *out = FailureText(hr);
     return 0;
   }
-  *out = ToAnsi(V_BSTR(answer.Get()));
+  // The text up to its first NUL, as every conversion of a page path takes it.
+  const BSTR text = V_BSTR(answer.Get());
+  page->assign(text ? text : L"");
   return 1;
 }
 

@@ -24,7 +24,11 @@ struct RequestObjects {
 // fails with the code of the system's last error.
 HRESULT GetRequestObject(HMODULE context_module, RequestObjects* objects);
 
-// 1 with the page path in out, or 0 with the system's text for the thread's last error.
+// 1 with the page path as the web server gives it, in UTF-16, or 0 with the system's text
+// for the thread's last error in failure. The path is never converted for matching: a
+// character a code page cannot hold must not turn into a look-alike.
+int GetPagePath(std::wstring* page, std::string* failure);
+// The same with the page path as text of the store's code page, for showing it.
 int GetPagePath(std::string* out);
 
 }  // namespace quillon

@@ -56,7 +56,8 @@ class Report {
   std::string out_;
 };
 
-std::string FileFound(int found, const std::string& text) {
+std::string FileFound(int found, const std::string& text, bool unreadable, const std::string& why) {
+  if (unreadable) return "cannot be read, " + text + ": " + OneLine(why);
   return found ? "found, " + text : "not found: " + OneLine(text);
 }
 
@@ -77,11 +78,21 @@ std::string DescribeDecision(const PolicyTrace& t, const LdapFields& fields) {
   const std::string& component = fields.component_name;
 
   r.Step(PolicyStep::kPolicyFiles, "Policy files");
-  r.Line(std::string("   ") + kAdminFile + ":   " + FileFound(t.admin_file_found, t.admin_file));
+  r.Line(std::string("   ") + kAdminFile + ":   " +
+         FileFound(t.admin_file_found, t.admin_file, t.admin_file_unreadable, t.admin_file_why));
   r.Line(std::string("   ") + kSiteFile + ": " +
-         (t.site_file_looked_for ? FileFound(t.site_file_found, t.site_file) : "not looked for"));
+         (t.site_file_looked_for
+              ? FileFound(t.site_file_found, t.site_file, t.site_file_unreadable, t.site_file_why)
+              : "not looked for"));
+  const bool unreadable = t.admin_file_unreadable || t.site_file_unreadable;
+  if (unreadable && r.Reached(PolicyStep::kPolicyFiles)) {
+    r.Line(std::string("   Registry ") + kPolicySwitchValue + ": " +
+           (t.switch_read ? t.switch_text : "cannot be read: " + OneLine(t.switch_text)));
+  }
   r.Outcome(PolicyStep::kPolicyFiles, "both found",
-            "not both found, so the policy is not in force");
+            !unreadable ? "not both found, so the policy is not in force"
+            : t.allowed ? "a policy file cannot be read, but the switch is off"
+                        : "a policy file cannot be read, so the policy fails closed");
 
   if (r.Reached(PolicyStep::kInstalled)) {
     r.Step(PolicyStep::kInstalled, "Admin.ini [Settings] Installed: " + Shown(t.installed));
@@ -105,6 +116,7 @@ std::string DescribeDecision(const PolicyTrace& t, const LdapFields& fields) {
     r.Step(PolicyStep::kPagePath,
            "Page path: " +
                (t.page_found ? Shown(t.page_path) : "cannot be obtained: " + OneLine(t.page_path)));
+    if (!t.page_long_form.empty()) r.Line("   long form: " + t.page_long_form);
     r.Outcome(PolicyStep::kPagePath, "found", "the page cannot be identified");
   }
   if (r.Reached(PolicyStep::kSite)) {

@@ -1,15 +1,18 @@
 // QuillonPolicy.exe: shows a hosting administrator how the component decides for one page
 // and one method, with the component's own policy code reading the same registry values
-// and INI files. The page path comes from the command line instead of the web server.
+// and INI files. The page path comes from the command line instead of the web server, in
+// UTF-16 as the web server gives it (wmain), so that the tool judges every spelling of a
+// path as the component does, whatever the administrator's locale.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
-#include "module/ansi_text.h"
 #include "policy/hosting_policy.h"
 #include "policy/permission_checks.h"
+#include "policy/store_text.h"
 #include "session/ldap_fields.h"
 #include "tools/policy_report.h"
 
@@ -38,47 +41,52 @@ int BadUsage(const std::string& why) {
   return kBadUsage;
 }
 
-bool IsHelp(const char* arg) {
-  return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 ||
-         std::strcmp(arg, "/?") == 0;
+bool IsHelp(const wchar_t* arg) {
+  return std::wcscmp(arg, L"--help") == 0 || std::wcscmp(arg, L"-h") == 0 ||
+         std::wcscmp(arg, L"/?") == 0;
 }
 
 // The operation code of a method name in any case, or kNoOperation.
-long OperationOf(const char* name) {
-  const quillon::CodePage cp;
+long OperationOf(const wchar_t* name) {
   for (long op = quillon::kOpAdd; op <= quillon::kOpQuery; ++op) {
-    if (quillon::EqualsNoCase(name, quillon::MethodName(op), cp)) return op;
+    const std::string method = quillon::MethodName(op);
+    if (quillon::SameName(name, std::wstring(method.begin(), method.end()))) return op;
   }
   return quillon::kNoOperation;
 }
 
+std::string Shown(const wchar_t* arg) {
+  return quillon::WideToStore(arg);
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     if (IsHelp(argv[i])) {
       std::fputs(kUsageLine, stdout);
       std::fputs(kUsage, stdout);
       return kAllowed;
     }
-    if (std::strncmp(argv[i], "--", 2) == 0) {
-      return BadUsage(std::string("unknown option ") + argv[i]);
+    if (std::wcsncmp(argv[i], L"--", 2) == 0) {
+      return BadUsage("unknown option " + Shown(argv[i]));
     }
   }
   if (argc != 3) return BadUsage("expected a page path and a method");
   const long operation = OperationOf(argv[2]);
   if (operation == quillon::kNoOperation) {
-    return BadUsage(std::string("unknown method \"") + argv[2] + "\"");
+    return BadUsage("unknown method \"" + Shown(argv[2]) + "\"");
   }
 
-  const std::string page = argv[1];
+  const std::wstring page = argv[1];
   quillon::LdapFields fields;
   fields.current_operation = operation;
   quillon::PolicyTrace trace;
   trace.given_page_path = &page;
   quillon::CheckHostingPolicy(fields, &trace);
 
-  std::string out = "Page:   " + page + "\nMethod: " + quillon::MethodName(operation) + "\n\n";
+  std::string out =
+      "Page:   " + Shown(argv[1]) + "\nMethod: " + quillon::MethodName(operation) + "\n\n";
   out += quillon::DescribeStore() + "\n";
   out += quillon::DescribeDecision(trace, fields) + "\n";
   out += quillon::DescribeServerDefaults();

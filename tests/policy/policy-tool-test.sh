@@ -87,6 +87,71 @@ actual=$(
 expected=$(cat "$here/policy_tool.expected")
 expect_output "QuillonPolicy.exe output" "$expected" "$actual"
 
+# Spellings of a page's path that name a site's folder, and policy files that cannot be
+# read, in code pages 1252 and 932. Each site may do less than the broader line after it,
+# so a spelling that slipped past its site would reach Delete. Only the lines that name the
+# policy files and the decision are compared; the in-process tests (PolicySpelling,
+# PolicyMultibyteDecision) expect the same verdicts from the component.
+verdict() { LC_ALL=C grep -aE '^(Decision|ErrorReason|   (Admin|WebSite)\.ini)' || true; }
+vcheck() {  # <title> <arguments...>, in the process code page 1252
+  local title=$1 out status=0
+  shift
+  echo "## $title"
+  out=$("$run" "$tool" "$@" 2>&1) || status=$?
+  out=${out//$'\r'/}
+  printf '%s\n' "${out//"$wwork"/<work>}" | verdict
+  echo "(exit $status)"
+}
+# In code page 932 (Shift-JIS); the arguments go through a batch file, as Wine passes only
+# ASCII arguments from the command line to a process in that locale.
+vcheck932() {  # <title> <page path in Shift-JIS> <method>
+  local out status=0
+  echo "## $1 (932)"
+  printf '@"%s" "%s" %s\r\n@exit /b %%errorlevel%%\r\n' "$(winpath "$tool")" "$2" "$3" \
+    >"$work/check.bat"
+  out=$(LC_ALL=ja_JP.SJIS "$run" cmd /c "$(winpath "$work/check.bat")" 2>&1) || status=$?
+  out=$(iconv -f CP932 -t UTF-8 <<<"${out//$'\r'/}")  # the system's texts are Japanese
+  printf '%s\n' "${out//"$wwork"/<work>}" | verdict
+  echo "(exit $status)"
+}
+spelling_store() {  # <code page>: the first site is Café in 1252, Alpha (a Greek capital) in 932
+  local name='Caf\xe9' folder='Caf\xe9'
+  if [ "$1" = 932 ]; then name=Alpha folder='\x83\x9f'; fi
+  store
+  mkdir -p "$work/ShopAreaLong"
+  { printf "[Path]\r\n$name=D:\\\\Web\\\\Main\\\\$folder\\\\\r\nMain=D:\\\\Web\\\\Main\\\\\r\n"
+    printf 'Shop=D:\\Web\\Shop\\\r\nWeb=D:\\Web\\\r\nArea=%s\\ShopAreaLong\\\r\nWork=%s\\\r\n' \
+      "$wwork" "$wwork"
+    printf "[Security]\r\n$name=Quillon\r\nMain=Quillon\r\nShop=Quillon\r\nWeb=Quillon\r\n"
+    printf "Area=Quillon\r\nWork=Quillon\r\n[$name]\r\nQuillon=Query\r\n[Main]\r\nQuillon=All\r\n"
+    printf '[Shop]\r\nQuillon=All\r\n[Web]\r\nQuillon=Query\r\n[Area]\r\nQuillon=Query\r\n'
+    printf '[Work]\r\nQuillon=All\r\n'
+  } >"$work/WebSite.ini"
+}
+spellings=$(
+  spelling_store 1252
+  short_area=$("$run" cmd /c dir /x "$wwork" 2>/dev/null | tr -d '\r' |
+    awk '/ ShopAreaLong$/ {print $(NF-1)}')
+  vcheck "capitals outside ASCII" 'D:\Web\Main\CAFÉ\list.asp' Delete
+  vcheck "a full-width letter" 'D:\Web\Ｓhop\x.asp' Delete
+  vcheck "a short name" "$wwork\\${short_area:-no-short-name}\\x.asp" Delete
+  rm "$work/Admin.ini" && mkdir "$work/Admin.ini"
+  vcheck "Admin.ini cannot be read" 'D:\Web\Shop\x.asp' Query
+  rmdir "$work/Admin.ini"
+  vcheck "no Admin.ini: not in force" 'D:\Web\Shop\x.asp' Delete
+
+  spelling_store 932
+  vcheck932 "double-byte capitals" "$(printf 'd:\\web\\main\\\x83\xbf\\a.asp')" Delete
+  vcheck932 "a short name" "$wwork\\${short_area:-no-short-name}\\x.asp" Delete
+  rm "$work/WebSite.ini" && mkdir "$work/WebSite.ini"
+  vcheck932 "WebSite.ini cannot be read" 'D:\Web\Shop\x.asp' Query
+  rmdir "$work/WebSite.ini"
+  vcheck932 "no WebSite.ini: not in force" 'D:\Web\Shop\x.asp' Delete
+  rmdir "$work/ShopAreaLong"
+)
+expect_output "QuillonPolicy.exe verdicts for spellings and unreadable files" \
+  "$(cat "$here/policy_tool_spellings.expected")" "$spellings"
+
 # --help answers on standard output alone, with status 0.
 help_status=0
 help=$("$run" "$tool" --help 2>/dev/null) || help_status=$?

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "module/ansi_text.h"
 #include "policy/hosting_policy.h"
 #include "policy/kt_functions.h"
 #include "policy/permission_checks.h"
@@ -203,6 +204,80 @@ TEST_F(PolicyDecision, EveryCheckRereadsTheStore) {
   EXPECT_EQ(CheckFromSite1(kOpDelete), "");
 }
 
+// Spellings of a page's path that name a site's folder, against a store in code page
+// 1252. Each site below is allowed less than the broader line after it, so a spelling that
+// slipped past its site would reach Delete.
+class PolicySpelling : public PolicyDecision {
+ protected:
+  void SetUp() override {
+    PolicyDecision::SetUp();
+    area_ = folder_.Path() + "\\ShopAreaLong";
+    CreateDirectoryA(area_.c_str(), nullptr);
+    folder_.Write("WebSite.ini",
+                  "[Path]\r\nCaf\xE9=D:\\Web\\Main\\Caf\xE9\\\r\nMain=D:\\Web\\Main\\\r\n"
+                  "Shop=D:\\Web\\Shop\\\r\nWeb=D:\\Web\\\r\nArea=" +
+                      area_ + "\\\r\nWork=" + folder_.Path() +
+                      "\\\r\n[Security]\r\nCaf\xE9=Quillon\r\nMain=Quillon\r\n"
+                      "Shop=Quillon\r\nWeb=Quillon\r\nArea=Quillon\r\nWork=Quillon\r\n"
+                      "[Caf\xE9]\r\nQuillon=Query\r\n[Main]\r\nQuillon=All\r\n[Shop]\r\n"
+                      "Quillon=All\r\n[Web]\r\nQuillon=Query\r\n[Area]\r\nQuillon=Query\r\n"
+                      "[Work]\r\nQuillon=All\r\n");
+  }
+  void TearDown() override { RemoveDirectoryA(area_.c_str()); }
+
+  // Delete from the page whose UTF-16 path the web server gives.
+  std::string DeleteFrom(const std::wstring& page) {
+    PageRequest request;
+    SetEnvironmentVariableW(L"PATH_TRANSLATED", page.c_str());
+    fields_.current_operation = kOpDelete;
+    return CheckHostingPolicy(fields_);
+  }
+
+  std::string area_;
+};
+
+TEST_F(PolicySpelling, CapitalsOutsideAsciiNameTheSameFolder) {
+  EXPECT_EQ(DeleteFrom(L"D:\\Web\\Main\\CAF\x00C9\\list.asp"), MethodRefusalFor("Delete"));
+  EXPECT_EQ(DeleteFrom(L"D:\\Web\\Main\\other.asp"), "");
+}
+
+TEST_F(PolicySpelling, TheThreadsLocaleDoesNotChangeHowTheStoreReads) {
+  // A page that switched its thread to Japanese: 0xE9 is a lead byte in code page 932.
+  test::ScopedThreadLocale japanese(test::kJapanese);
+  EXPECT_EQ(DeleteFrom(L"D:\\Web\\Main\\Caf\x00E9\\list.asp"), MethodRefusalFor("Delete"));
+}
+
+TEST_F(PolicySpelling, AFullWidthLetterIsAnotherFolder) {
+  EXPECT_EQ(DeleteFrom(L"D:\\Web\\\xFF33hop\\x.asp"), MethodRefusalFor("Delete"));
+  EXPECT_EQ(DeleteFrom(L"D:\\Web\\Shop\\x.asp"), "");
+}
+
+TEST_F(PolicySpelling, AShortNameIsTheLongFolder) {
+  std::wstring long_name = ToWide(area_);
+  wchar_t short_name[MAX_PATH];
+  ASSERT_GT(GetShortPathNameW(long_name.c_str(), short_name, MAX_PATH), 0u);
+  if (long_name == short_name) GTEST_SKIP() << "this file system makes no short names";
+  EXPECT_EQ(DeleteFrom(std::wstring(short_name) + L"\\x.asp"), MethodRefusalFor("Delete"));
+}
+
+// A policy file that exists but cannot be read (here: a folder of that name, which no
+// account can read as a file) fails closed once the switch is on.
+TEST_F(PolicyDecision, APolicyFileThatCannotBeReadRefusesEveryMethod) {
+  for (const char* name : {"Admin.ini", "WebSite.ini"}) {
+    const std::string saved = name == std::string("Admin.ini") ? "[Settings]\r\nInstalled=Quillon"
+                                                                 "\r\nApplied=Quillon\r\n"
+                                                               : "";
+    folder_.Remove(name);
+    ASSERT_TRUE(CreateDirectoryA(folder_.File(name).c_str(), nullptr)) << name;
+    for (long op : kAllOperations) EXPECT_EQ(CheckFromSite1(op), kComponentRefusal) << name;
+    key_.SetDword("EnableGardavo", 0);
+    EXPECT_EQ(CheckFromSite1(kOpDelete), "") << "the switch off: not in force";
+    key_.SetDword("EnableGardavo", 1);
+    RemoveDirectoryA(folder_.File(name).c_str());
+    if (!saved.empty()) folder_.Write(name, saved);
+  }
+}
+
 // Code page 932 on a Japanese server: site folders with double-byte characters, read
 // through the ANSI profile functions of a process whose code page is 932. (Folder names
 // outside ASCII cannot be made here: Wine under a locale that Linux lacks maps file names
@@ -230,6 +305,31 @@ TEST(PolicyMultibyteDecision, DoubleByteSiteFolders) {
   // Katakana di has the same first byte and 'a' as second: another folder.
   SetEnvironmentVariableW(L"PATH_TRANSLATED", L"d:\\web\\\x30C2\\a.asp");
   EXPECT_EQ(CheckHostingPolicy(fields), MethodRefusalFor("Query"));
+}
+
+// Greek capitals are double-byte characters in code page 932; the folder they spell is the
+// same in small letters, whatever locale the page's thread is in.
+TEST(PolicyMultibyteDecision, DoubleByteCapitalsNameTheSameFolder) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs the process code page 932 (LC_ALL=ja_JP.SJIS)";
+  PolicyKey key;
+  PolicyFolder folder;
+  key.SetString("InstallationPath", folder.Path());
+  key.SetDword("EnableGardavo", 1);
+  folder.Write("Admin.ini", "[Settings]\r\nInstalled=Quillon\r\nApplied=Quillon\r\n");
+  // Alpha=D:\Web\<capital alpha>\ may only Query; the rest of D:\Web may do anything.
+  folder.Write("WebSite.ini",
+               "[Path]\r\nAlpha=D:\\Web\\\x83\x9F\\\r\nWeb=D:\\Web\\\r\n[Security]\r\n"
+               "Alpha=Quillon\r\nWeb=Quillon\r\n[Alpha]\r\nQuillon=Query\r\n[Web]\r\n"
+               "Quillon=All\r\n");
+  for (LANGID language :
+       {test::kJapanese, static_cast<LANGID>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US))}) {
+    test::ScopedThreadLocale thread_locale(language);
+    LdapFields fields;
+    fields.current_operation = kOpDelete;
+    PageRequest request;
+    SetEnvironmentVariableW(L"PATH_TRANSLATED", L"d:\\web\\\x03B1\\a.asp");
+    EXPECT_EQ(CheckHostingPolicy(fields), MethodRefusalFor("Delete")) << language;
+  }
 }
 
 }  // namespace

@@ -78,14 +78,17 @@ TEST(PolicySite, ThePagePathOfTheCurrentRequest) {
   EXPECT_EQ(stand_in.LiveObjects(), 0);
 }
 
-TEST(PolicyMultibyteSite, ThePagePathInTheThreadsCodePage) {
+// As text, the page path is in the code page the store is read in, whatever the thread's
+// locale; a character that code page lacks becomes its default character, never a
+// look-alike (the full-width S is not "S").
+TEST(PolicyMultibyteSite, ThePagePathInTheSystemsCodePage) {
   StandIn stand_in;
   test::ScopedThreadLocale japanese(test::kJapanese);
   PageRequest request(nullptr);
-  SetEnvironmentVariableW(L"PATH_TRANSLATED", L"D:\\\x8868\\a.asp");
+  SetEnvironmentVariableW(L"PATH_TRANSLATED", L"D:\\\x8868\\\xFF33.asp");
   const PagePath p = Ask();
   EXPECT_EQ(p.result, 1);
-  EXPECT_EQ(p.text, "D:\\\x95\x5C\\a.asp");
+  EXPECT_EQ(p.text, GetACP() == 932 ? "D:\\\x95\x5C\\\x82\x72.asp" : "D:\\?\\?.asp");
 }
 
 TEST(PolicySite, OutsideARequestTheLastErrorExplainsTheRefusal) {
