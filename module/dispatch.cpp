@@ -14,8 +14,9 @@ namespace quillon {
 
 namespace {
 
-const IID* const kDispatchInterfaces[] = {&IID_ILdap, &IID_IQuery, &IID_IQueryEntries,
-                                          &IID_IQuerySub, &IID_IQueryEntriesSub};
+const IID* const kDispatchInterfaces[] = {
+    &IID_ILdap,     &IID_IQuery,           &IID_IQueryEntries,
+    &IID_IQuerySub, &IID_IQueryEntriesSub, &IID_IQueryEntriesSub2};
 constexpr size_t kSlots = sizeof(kDispatchInterfaces) / sizeof(kDispatchInterfaces[0]);
 
 ITypeInfo* volatile g_slots[kSlots];

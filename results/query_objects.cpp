@@ -1,5 +1,7 @@
 #include "results/query_objects.h"
 
+#include <cstring>
+
 #include "module/ansi_text.h"
 #include "module/com_boundary.h"
 #include "module/safe_array.h"
@@ -28,8 +30,9 @@ const InterfaceEntry CQueryEntries::kInterfaces[] = {
 };
 
 const InterfaceEntry CQueryEntriesSub::kInterfaces[] = {
-    Entry<CQueryEntriesSub, IQueryEntriesSub>(&IID_IQueryEntriesSub),
-    Entry<CQueryEntriesSub, IQueryEntriesSub>(&IID_IDispatch),
+    Entry<CQueryEntriesSub, IQueryEntriesSub2>(&IID_IQueryEntriesSub),
+    Entry<CQueryEntriesSub, IQueryEntriesSub2>(&IID_IQueryEntriesSub2),
+    Entry<CQueryEntriesSub, IQueryEntriesSub2>(&IID_IDispatch),
     {nullptr, nullptr},
 };
 
@@ -43,7 +46,8 @@ ComPtr<IDispatch> NewItem(Args&&... args) {
   return item;
 }
 
-// A zero-based one-dimensional array of VARIANT, one element per value of cell.
+// A zero-based one-dimensional array of VARIANT, one element per value of cell. make
+// fills one element and answers false when memory runs out.
 template <class MakeElement>
 HRESULT ValueArray(CellValues values, VARIANT* out, MakeElement make) {
   if (!out) return E_POINTER;
@@ -53,7 +57,9 @@ HRESULT ValueArray(CellValues values, VARIANT* out, MakeElement make) {
   {
     SafeArrayData<VARIANT> data(array.Get());
     if (!data.Get()) return E_OUTOFMEMORY;
-    for (size_t i = 0; i < values.size; ++i) make(values[i], &data.Get()[i]);
+    for (size_t i = 0; i < values.size; ++i) {
+      if (!make(values[i], &data.Get()[i])) return E_OUTOFMEMORY;
+    }
   }
   V_VT(out) = VT_ARRAY | VT_VARIANT;
   V_ARRAY(out) = array.Detach();
@@ -98,6 +104,7 @@ STDMETHODIMP CQueryEntriesSub::get_Value(VARIANT* values) {
     return ValueArray(values_, values, [&](const ResultValue& v, VARIANT* element) {
       V_VT(element) = VT_BSTR;
       V_BSTR(element) = ValueText(v.Text(), ansi_only_, cp);
+      return true;
     });
   });
 }
@@ -106,6 +113,20 @@ STDMETHODIMP CQueryEntriesSub::ValueSize(VARIANT* sizes) {
   return ValueArray(values_, sizes, [](const ResultValue& v, VARIANT* element) {
     V_VT(element) = VT_I4;
     V_I4(element) = static_cast<LONG>(v.length);
+    return true;
+  });
+}
+
+STDMETHODIMP CQueryEntriesSub::get_Bytes(VARIANT* values) {
+  return ValueArray(values_, values, [](const ResultValue& v, VARIANT* element) {
+    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(v.length));
+    if (!bytes) return false;
+    V_VT(element) = VT_ARRAY | VT_UI1;  // owned by the outer array from here on
+    V_ARRAY(element) = bytes;
+    const SafeArrayData<unsigned char> data(bytes);
+    if (!data.Get()) return false;
+    if (v.length) memcpy(data.Get(), v.bytes, v.length);
+    return true;
   });
 }
 

@@ -39,7 +39,9 @@ class CQueryEntries : public DispatchImpl<IQueryEntries, &IID_IQueryEntries>,
   const ResultColumn* column_;
 };
 
-class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntriesSub> {
+// The row object answers its first interface and the one that adds Bytes; IDispatch
+// serves the second, which holds every member.
+class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub2, &IID_IQueryEntriesSub2> {
  public:
   static const InterfaceEntry kInterfaces[];
   CQueryEntriesSub(SharedResultTree tree, CellValues values, bool ansi_only)
@@ -47,6 +49,7 @@ class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub, &IID_IQueryEntrie
 
   STDMETHODIMP get_Value(VARIANT* values) override;
   STDMETHODIMP ValueSize(VARIANT* sizes) override;
+  STDMETHODIMP get_Bytes(VARIANT* values) override;
 
  protected:
   bool ReadDirectly(DISPID id, const DISPPARAMS& params, VARIANT* result) override;

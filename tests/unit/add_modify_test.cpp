@@ -231,6 +231,39 @@ std::vector<std::string> ReadValues(const std::string& port, const char* dn, con
   return values;
 }
 
+// The values of one attribute of the first entry a search finds, read back through the
+// row's Bytes: every byte as received, zero bytes included.
+std::vector<std::string> ReadBytes(ILdap* ldap, const wchar_t* filter, const wchar_t* name) {
+  std::vector<std::string> values;
+  ldap->put_Filter(Bstr(filter).Get());
+  ldap->put_Attributes(Bstr(name).Get());
+  Variant result, item, list, row, bytes;
+  ldap->Query(result.Get());
+  if (!V_DISPATCH(result.Get())) return values;
+  ComPtr<IQuery> query;
+  V_DISPATCH(result.Get())->QueryInterface(IID_IQuery, query.PutVoid());
+  query->get_Item(1, item.Get());
+  ComPtr<IQueryEntries> column;
+  V_DISPATCH(item.Get())->QueryInterface(IID_IQueryEntries, column.PutVoid());
+  column->ValuesList(list.Get());
+  ComPtr<IQuerySub> rows;
+  V_DISPATCH(list.Get())->QueryInterface(IID_IQuerySub, rows.PutVoid());
+  rows->get_Item(1, row.Get());
+  ComPtr<IQueryEntriesSub2> cell;
+  V_DISPATCH(row.Get())->QueryInterface(IID_IQueryEntriesSub2, cell.PutVoid());
+  if (!cell || FAILED(cell->get_Bytes(bytes.Get()))) return values;
+  SAFEARRAY* outer = V_ARRAY(bytes.Get());
+  EXPECT_EQ(outer->rgsabound[0].lLbound, 0);
+  for (ULONG i = 0; i < outer->rgsabound[0].cElements; ++i) {
+    const VARIANT& v = static_cast<VARIANT*>(outer->pvData)[i];
+    EXPECT_EQ(V_VT(&v), VT_ARRAY | VT_UI1);
+    EXPECT_EQ(V_ARRAY(&v)->rgsabound[0].lLbound, 0);
+    values.emplace_back(static_cast<const char*>(V_ARRAY(&v)->pvData),
+                        V_ARRAY(&v)->rgsabound[0].cElements);
+  }
+  return values;
+}
+
 class DirectoryTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -276,6 +309,8 @@ TEST_F(DirectoryTest, BinaryValuesArriveByteForByte) {
   EXPECT_EQ(FieldsOf(ldap_).error_reason, "");
   const char* dn = "cn=Binary,ou=Staging,dc=example,dc=com";
   EXPECT_EQ(ReadValues(port_, dn, "jpegPhoto"), std::vector<std::string>{photo});
+  EXPECT_EQ(ReadBytes(StagingLdap().Get(), L"(cn=Binary)", L"jpegPhoto"),
+            std::vector<std::string>{photo});
 
   // Replace the photo with two, the second cut to its declared size.
   MakeByteArray(more, std::string("\0\0\xfe", 3));

@@ -195,6 +195,21 @@ TEST(TypeLibrary, ResultInterfaces) {
   ExpectMembers(IID_IQueryEntriesSub, L"IQueryEntriesSub Interface",
                 {{0x1, G, L"Value", {L"pVal"}, L"property Value", {R | VT_VARIANT}},
                  {0x2, M, L"ValueSize", {L"pVal"}, L"method ValueSize", {R | VT_VARIANT}}});
+  // The row's second interface adds Bytes and derives from the first, left as it was.
+  ExpectMembers(IID_IQueryEntriesSub2, L"IQueryEntriesSub2 Interface",
+                {{0x3, G, L"Bytes", {L"pVal"}, L"property Bytes", {R | VT_VARIANT}}});
+  ComPtr<ITypeInfo> info, base;
+  ASSERT_EQ(Library()->GetTypeInfoOfGuid(IID_IQueryEntriesSub2, info.Put()), S_OK);
+  HREFTYPE ref = 0;
+  ComPtr<ITypeInfo> vtable;
+  info->GetRefTypeOfImplType(-1, &ref);
+  info->GetRefTypeInfo(ref, vtable.Put());
+  vtable->GetRefTypeOfImplType(0, &ref);
+  ASSERT_EQ(vtable->GetRefTypeInfo(ref, base.Put()), S_OK);
+  TYPEATTR* attr = nullptr;
+  base->GetTypeAttr(&attr);
+  EXPECT_TRUE(IsEqualIID(attr->guid, IID_IQueryEntriesSub));
+  base->ReleaseTypeAttr(attr);
 }
 
 TEST(Dispatch, NamesResolveWithoutRegardToCaseAndArgumentsAreCoerced) {
