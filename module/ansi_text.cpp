@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <atomic>
 #include <cwchar>
 
 namespace quillon {
@@ -22,22 +23,45 @@ unsigned char FoldAscii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
-// The thread's code page, looked up again only when the thread's locale changes: results
-// convert every value of a search, and the lookup costs more than the conversion.
-const CodePage& ThreadCodePage() {
-  thread_local LCID cached_locale = 0;
-  thread_local CodePage cached(GetACP());
-  const LCID locale = GetThreadLocale();
-  if (locale != cached_locale) {
-    cached = CodePage(AnsiCodePageOf(locale));
-    cached_locale = locale;
-  }
-  return cached;
-}
+// The code page of each thread locale met so far, shared by all threads: results convert
+// every value of a search, and the lookup costs more than the conversion. The table is the
+// module's own data, so the DLL leaves nothing behind when it unloads (thread-local
+// storage from the C++ runtime would leave a block for every thread that ever converted
+// text, and a slot of the threading library, on every unload). Entries go from free to
+// filling to ready and never back; a full table just means no caching.
+enum : int { kFree, kFilling, kReady };
+struct KnownLocale {
+  std::atomic<int> state;
+  LCID locale;
+  UINT code_page;
+  CPINFO info;
+};
+KnownLocale g_known_locales[8];
 
 }  // namespace
 
-CodePage::CodePage() : CodePage(ThreadCodePage()) {}
+CodePage::CodePage() {
+  const LCID locale = GetThreadLocale();
+  for (KnownLocale& known : g_known_locales) {
+    int state = known.state.load(std::memory_order_acquire);
+    if (state == kReady && known.locale == locale) {
+      id_ = known.code_page;
+      info_ = known.info;
+      return;
+    }
+    // Entries are claimed in order: past the first free one there is nothing to find.
+    if (state != kFree) continue;
+    *this = CodePage(AnsiCodePageOf(locale));
+    if (known.state.compare_exchange_strong(state, kFilling)) {
+      known.locale = locale;
+      known.code_page = id_;
+      known.info = info_;
+      known.state.store(kReady, std::memory_order_release);
+    }
+    return;
+  }
+  *this = CodePage(AnsiCodePageOf(locale));
+}
 
 CodePage::CodePage(UINT id) : id_(id) {
   if (!GetCPInfo(id_, &info_)) info_ = CPINFO{};

@@ -1,5 +1,6 @@
 #include "module/dispatch.h"
 
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -50,23 +51,58 @@ size_t SlotOf(REFIID iid) {
   return kSlots;
 }
 
-MemberNames* ReadNames(ITypeInfo* info) {
-  auto* names = new (std::nothrow) MemberNames;
-  if (!names) return nullptr;
-  TYPEATTR* attr = nullptr;
-  if (FAILED(info->GetTypeAttr(&attr))) return names;
-  for (UINT i = 0; i < attr->cFuncs; ++i) {
-    FUNCDESC* func = nullptr;
-    if (FAILED(info->GetFuncDesc(i, &func))) continue;
-    Bstr name;
-    if (SUCCEEDED(info->GetDocumentation(func->memid, name.Put(), nullptr, nullptr, nullptr)) &&
-        name.Get()) {
+// What a type description lends out, given back when the owner goes.
+class TypeAttrLoan {
+ public:
+  explicit TypeAttrLoan(ITypeInfo* info) : info_(info) {}
+  ~TypeAttrLoan() {
+    if (attr_) info_->ReleaseTypeAttr(attr_);
+  }
+  TYPEATTR** Put() { return &attr_; }
+  const TYPEATTR* operator->() const { return attr_; }
+
+ private:
+  ITypeInfo* info_;
+  TYPEATTR* attr_ = nullptr;
+};
+
+class FuncDescLoan {
+ public:
+  explicit FuncDescLoan(ITypeInfo* info) : info_(info) {}
+  ~FuncDescLoan() {
+    if (desc_) info_->ReleaseFuncDesc(desc_);
+  }
+  FUNCDESC** Put() { return &desc_; }
+  const FUNCDESC* operator->() const { return desc_; }
+
+ private:
+  ITypeInfo* info_;
+  FUNCDESC* desc_ = nullptr;
+};
+
+// The whole table or none: a table missing a member would answer "unknown name" for it
+// for the life of the process. Null when the description cannot be read completely or
+// memory runs out; the caller then asks the type description itself, and the next call
+// tries again.
+MemberNames* ReadNames(ITypeInfo* info) noexcept {
+  try {
+    auto names = std::make_unique<MemberNames>();
+    TypeAttrLoan attr(info);
+    if (FAILED(info->GetTypeAttr(attr.Put()))) return nullptr;
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+      FuncDescLoan func(info);
+      Bstr name;
+      if (FAILED(info->GetFuncDesc(i, func.Put())) ||
+          FAILED(info->GetDocumentation(func->memid, name.Put(), nullptr, nullptr, nullptr)) ||
+          !name.Get()) {
+        return nullptr;
+      }
       names->emplace_back(name.Get(), func->memid);
     }
-    info->ReleaseFuncDesc(func);
+    return names.release();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
-  info->ReleaseTypeAttr(attr);
-  return names;
 }
 
 }  // namespace

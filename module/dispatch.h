@@ -16,7 +16,8 @@ class TypeInfoCache {
   static HRESULT Get(REFIID iid, LCID lcid, ITypeInfo** info);
   // Names to DISPIDs for the interface. A single name (every script call) is looked up in
   // a table made once from the type description, without regard to case; anything else
-  // goes to the type description itself.
+  // goes to the type description itself, and so does a name asked while the table cannot
+  // be made whole (it is tried again on the next call).
   static HRESULT GetIDsOfNames(REFIID iid, LCID lcid, LPOLESTR* names, UINT count, DISPID* ids);
   static void ReleaseAll();
   // How many descriptions have been loaded since the process started (for tests).

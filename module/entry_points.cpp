@@ -8,6 +8,12 @@
 
 using quillon::Module;
 
+namespace __gnu_cxx {
+// The C++ runtime linked into the DLL allocates its emergency buffer for exceptions when
+// the DLL loads and frees it only here; the runtime does not declare it in a header.
+void __freeres() noexcept;
+}  // namespace __gnu_cxx
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -15,8 +21,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     DisableThreadLibraryCalls(instance);
     quillon::theApp.InitInstance(instance);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-    // Only on FreeLibrary: at process exit other DLLs may already be gone.
+    // Only on FreeLibrary: at process exit other DLLs may already be gone, and the
+    // memory goes with the process anyway. A host that unloads idle DLLs loads this one
+    // again and again, so everything made since the load is given back.
     quillon::theApp.ExitInstance();
+    __gnu_cxx::__freeres();
   }
   return TRUE;
 }

@@ -4,13 +4,15 @@
 
 namespace quillon {
 
-Module& Module::Instance() {
-  static Module module;
-  return module;
-}
+namespace {
 
-Module::Module() {
-  InitializeCriticalSection(&class_object_lock_);
+// Constant-initialized: no code runs to make it (checked by the compiler).
+__constinit Module g_module;
+
+}  // namespace
+
+Module& Module::Instance() {
+  return g_module;
 }
 
 void Module::Init(HINSTANCE instance, ClassEntry* classes, size_t class_count, const GUID* libid) {
@@ -18,6 +20,10 @@ void Module::Init(HINSTANCE instance, ClassEntry* classes, size_t class_count, c
   classes_ = classes;
   class_count_ = class_count;
   libid_ = libid;
+  if (!lock_ready_) {
+    InitializeCriticalSection(&class_object_lock_);
+    lock_ready_ = true;
+  }
 }
 
 void Module::Term() {
@@ -28,6 +34,10 @@ void Module::Term() {
     }
   }
   TypeInfoCache::ReleaseAll();
+  if (lock_ready_) {
+    DeleteCriticalSection(&class_object_lock_);
+    lock_ready_ = false;
+  }
 }
 
 std::wstring Module::FilePath() const {

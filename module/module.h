@@ -18,11 +18,18 @@ struct ClassEntry {
   IUnknown* class_object;  // made on first request, released by Term
 };
 
+// One constant-initialized record per module: nothing runs to make it, so DllMain never
+// reaches the C++ runtime's guard for local statics, whose lock comes from the threading
+// library (that library keeps a thread-local slot for good once a guard is taken, and a
+// slot lost per load ends a host that unloads idle DLLs).
 class Module {
  public:
+  constexpr Module() = default;
   static Module& Instance();
 
   void Init(HINSTANCE instance, ClassEntry* classes, size_t class_count, const GUID* libid);
+  // Releases the cached class object and type descriptions and deletes the lock: the
+  // module leaves nothing behind when it unloads.
   void Term();
 
   HINSTANCE Handle() const { return instance_; }
@@ -39,14 +46,13 @@ class Module {
   HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
 
  private:
-  Module();
-
   HINSTANCE instance_ = nullptr;
   ClassEntry* classes_ = nullptr;
   size_t class_count_ = 0;
   const GUID* libid_ = nullptr;
   volatile LONG lock_count_ = 0;
-  CRITICAL_SECTION class_object_lock_;
+  bool lock_ready_ = false;
+  CRITICAL_SECTION class_object_lock_{};
 };
 
 }  // namespace quillon

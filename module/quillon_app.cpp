@@ -36,7 +36,8 @@ HRESULT UpdateLdapRegistry(bool register_entries) {
     return WriteRegistryEntries(HKEY_CLASSES_ROOT, kLdapEntries, kLdapEntryCount,
                                 Module::Instance().FilePath());
   }
-  return RemoveRegistryEntries(HKEY_CLASSES_ROOT, kLdapEntries, kLdapEntryCount);
+  return RemoveRegistryEntries(HKEY_CLASSES_ROOT, kLdapEntries, kLdapEntryCount,
+                               Removal::kStopAtFirstFailure);
 }
 
 ClassEntry g_classes[] = {

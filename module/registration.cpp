@@ -57,14 +57,15 @@ HRESULT WriteRegistryEntries(HKEY root, const RegistryEntry* entries, size_t cou
   for (size_t i = 0; i < count; ++i) {
     const HRESULT hr = WriteEntry(root, entries[i], module_path);
     if (FAILED(hr)) {
-      RemoveRegistryEntries(root, entries, count);
+      RemoveRegistryEntries(root, entries, count, Removal::kTryEveryKey);
       return hr;
     }
   }
   return S_OK;
 }
 
-HRESULT RemoveRegistryEntries(HKEY root, const RegistryEntry* entries, size_t count) {
+HRESULT RemoveRegistryEntries(HKEY root, const RegistryEntry* entries, size_t count,
+                              Removal removal) {
   std::vector<const wchar_t*> keys;
   for (size_t i = 0; i < count; ++i) {
     const bool seen = std::any_of(keys.begin(), keys.end(), [&](const wchar_t* k) {
@@ -74,15 +75,13 @@ HRESULT RemoveRegistryEntries(HKEY root, const RegistryEntry* entries, size_t co
   }
   std::stable_sort(keys.begin(), keys.end(),
                    [](const wchar_t* a, const wchar_t* b) { return Depth(a) > Depth(b); });
-  // Every key is tried, so that a rollback removes all it can; the first failure is
-  // the one reported.
   HRESULT first_failure = S_OK;
   for (const wchar_t* key : keys) {
     if (HasSubkeys(root, key)) continue;
     const LONG error = RegDeleteKeyW(root, key);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && SUCCEEDED(first_failure)) {
-      first_failure = FromWin32(error);
-    }
+    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) continue;
+    if (removal == Removal::kStopAtFirstFailure) return FromWin32(error);
+    if (SUCCEEDED(first_failure)) first_failure = FromWin32(error);
   }
   return first_failure;
 }

@@ -3,8 +3,10 @@
 // Rules: on writing, a key marked replace_tree is deleted with everything below it first,
 // so no stale subkey survives a re-registration; other keys are opened or created and
 // their values overwritten. On removal keys go deepest first, and a key is deleted only
-// when no subkey remains below it, so a key that also holds foreign subkeys stays. A write
-// that fails part-way removes the whole block again before its failure is returned.
+// when no subkey remains below it, so a key that also holds foreign subkeys stays.
+// Unregistering stops at the first deletion that fails and returns it: nothing more is
+// changed, so what is left is what the failure explains. A write that fails part-way
+// removes the whole block again, trying every key, before its own failure is returned.
 #pragma once
 
 #include <windows.h>
@@ -25,7 +27,13 @@ extern const wchar_t kModulePathData[];
 
 HRESULT WriteRegistryEntries(HKEY root, const RegistryEntry* entries, size_t count,
                              const std::wstring& module_path);
-HRESULT RemoveRegistryEntries(HKEY root, const RegistryEntry* entries, size_t count);
+enum class Removal {
+  kStopAtFirstFailure,  // unregistration
+  kTryEveryKey,         // the rollback of a failed write: removes all it can
+};
+// Either way the first failure is the result.
+HRESULT RemoveRegistryEntries(HKEY root, const RegistryEntry* entries, size_t count,
+                              Removal removal);
 
 // The type library embedded in the module file as TYPELIB 1.
 HRESULT RegisterModuleTypeLibrary(const std::wstring& module_path);

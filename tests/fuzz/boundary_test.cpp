@@ -14,6 +14,7 @@
 #include "alloc_faults.h"
 #include "module/bstr.h"
 #include "module/com_ptr.h"
+#include "module/dispatch.h"
 #include "odd_ldap.h"
 #include "quillon.h"
 #include "results/result_tree.h"
@@ -189,6 +190,31 @@ TEST(ComBoundary, NoLdapMemberLetsAnAllocationFailureOut) {
         });
     EXPECT_GT(delivered, 0) << m.name << " allocates nothing: not a test of anything";
   }
+}
+
+TEST(ComBoundary, NamesResolveWhileAndAfterTheNameTableFailsToBuild) {
+  // The table of ILdap's member names is built on the first lookup; a table left half
+  // made would fail every later lookup of the members it lacks, for good.
+  ComPtr<ILdap> ldap;
+  ASSERT_EQ(CLdap::CreateInstance(nullptr, IID_ILdap, ldap.PutVoid()), S_OK);
+  const auto lookup = [&](const wchar_t* member, DISPID* id) {
+    LPOLESTR name = const_cast<LPOLESTR>(member);
+    *id = 0;
+    return ldap->GetIDsOfNames(IID_NULL, &name, 1, 0, id);
+  };
+  DISPID id = 0;
+  const int delivered = CallWithEveryAllocationFailing(
+      [] { TypeInfoCache::ReleaseAll(); }, [&] { return lookup(L"ServerName", &id); },
+      [&](HRESULT hr, bool) {
+        EXPECT_EQ(hr, S_OK) << "the type description answers while memory is short";
+        EXPECT_EQ(id, 0x1D);
+        DISPID later = 0;
+        EXPECT_EQ(lookup(L"serverNAME", &later), S_OK);
+        EXPECT_EQ(later, 0x1D);
+        EXPECT_EQ(lookup(L"Add", &later), S_OK);
+        EXPECT_EQ(later, 0x1);
+      });
+  EXPECT_GT(delivered, 0) << "the table allocates nothing: not a test of anything";
 }
 
 TEST(ComBoundary, ValuesStagedAfterAFailedStagingAreSentWithTheirSizes) {

@@ -60,7 +60,8 @@ TEST_F(RegistrationTest, WritesTheTableWithTheModulePath) {
   EXPECT_EQ(
       RegOpenKeyExW(root_.Get(), CLASS_KEY L"\\Programmable", 0, KEY_READ, programmable.Put()),
       ERROR_SUCCESS);
-  ASSERT_EQ(RemoveRegistryEntries(root_.Get(), entries_, count_), S_OK);
+  ASSERT_EQ(RemoveRegistryEntries(root_.Get(), entries_, count_, Removal::kStopAtFirstFailure),
+            S_OK);
   EXPECT_EQ(SubkeyCount(), 1u) << "only the CLSID key stays";
 }
 
@@ -75,6 +76,22 @@ TEST_F(RegistrationTest, AFailedWriteRemovesTheWholeBlock) {
   EXPECT_EQ(Read(L"Quillon.Ldap"), L"<missing>");
   EXPECT_EQ(Read(CLASS_KEY), L"<missing>");
   EXPECT_EQ(SubkeyCount(), 1u) << "only the CLSID key stays";
+}
+
+TEST_F(RegistrationTest, UnregisteringStopsAtTheFirstFailedDeletion) {
+  ASSERT_EQ(WriteRegistryEntries(root_.Get(), entries_, count_, L"C:\\q.dll"), S_OK);
+  // Keys go deepest first: the class key's subkeys, then the keys one level down, the
+  // first of them one whose name is too long to delete.
+  const std::wstring too_long = L"Quillon.Ldap\\" + std::wstring(300, L'k');
+  std::vector<RegistryEntry> table(entries_, entries_ + count_);
+  table.insert(table.begin(), RegistryEntry{too_long.c_str(), nullptr, L"x", false});
+  EXPECT_EQ(
+      RemoveRegistryEntries(root_.Get(), table.data(), table.size(), Removal::kStopAtFirstFailure),
+      HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(Read(CLASS_KEY L"\\ProgID"), L"<missing>") << "removed before the failure";
+  EXPECT_EQ(Read(L"Quillon.Ldap\\CurVer"), L"Quillon.Ldap.1") << "nothing after it";
+  EXPECT_EQ(Read(CLASS_KEY), L"Ldap Class");
+  EXPECT_EQ(Read(L"Quillon.Ldap.1"), L"Ldap Class");
 }
 
 }  // namespace
