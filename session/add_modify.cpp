@@ -12,9 +12,21 @@ namespace quillon {
 namespace {
 
 constexpr char kNothingStagedMessage[] = "Please specify atleast necessary Attributes";
+constexpr char kRemovalInAddMessage[] =
+    "Please specify values to remove (AttributeDelete) for Modify only, not for Add";
 
 const char* SomethingStaged(const LdapFields& f) {
   return f.staged_attributes.empty() ? kNothingStagedMessage : nullptr;
+}
+
+// A new entry has no values to remove: a removal staged for Add is a page's mistake, not
+// something to drop silently.
+const char* OnlyValuesToAdd(const LdapFields& f) {
+  if (const char* refusal = SomethingStaged(f)) return refusal;
+  for (const StagedAttribute& a : f.staged_attributes) {
+    if (a.remove) return kRemovalInAddMessage;
+  }
+  return nullptr;
 }
 
 void SendStaged(LdapFields& f, OperationCode code) {
@@ -22,7 +34,7 @@ void SendStaged(LdapFields& f, OperationCode code) {
     LdapFields& f;
     ~ClearOnExit() { ClearStagedAttributes(f); }
   } clear{f};
-  RunOperation(f, {code, kNoDnMessage, SomethingStaged},
+  RunOperation(f, {code, kNoDnMessage, code == kOpAdd ? OnlyValuesToAdd : SomethingStaged},
                [&f, code](LDAP* ld, const std::string& dn) {
                  ModArray mods = BuildModArray(f.staged_attributes, code, CodePage());
                  const PCHAR name = const_cast<PCHAR>(dn.c_str());
@@ -56,6 +68,19 @@ STDMETHODIMP CLdap::AttributeAdd(BSTR name, VARIANT value, LONG size) {
 STDMETHODIMP CLdap::AttributeModify(BSTR name, VARIANT value, LONG size, LONG add) {
   return GuardedMember([&] {
     StageValue(f_, StagingMethod::kAttributeModify, name, value, size, add);
+    return S_OK;
+  });
+}
+
+// Without a value every value of the attribute goes; a value (text, or binary with a size,
+// as AttributeModify takes it) removes that one value.
+STDMETHODIMP CLdap::AttributeDelete(BSTR name, VARIANT value, LONG size) {
+  return GuardedMember([&] {
+    if (IsMissingArgument(value)) {
+      StageRemoval(f_, name);
+    } else {
+      StageValue(f_, StagingMethod::kAttributeDelete, name, value, size, 0);
+    }
     return S_OK;
   });
 }

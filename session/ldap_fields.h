@@ -27,6 +27,8 @@ struct StagedAttribute {
   std::vector<StagedValue> values;
   std::vector<std::string> sizes;
   long add_flag = 0;  // non-zero: Modify adds the values instead of replacing them
+  // Modify removes the values (every value of the attribute when there are none).
+  bool remove = false;
 };
 
 // Codes of the operations, in CurrentOperation.

@@ -42,6 +42,7 @@ class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap
   STDMETHODIMP put_FilterFile(BSTR value) override;
   STDMETHODIMP AttributeAdd(BSTR name, VARIANT value, LONG size) override;
   STDMETHODIMP AttributeModify(BSTR name, VARIANT value, LONG size, LONG add) override;
+  STDMETHODIMP AttributeDelete(BSTR name, VARIANT value, LONG size);
   STDMETHODIMP DN(BSTR attribute, BSTR value) override;
   STDMETHODIMP NewRDN(BSTR attribute, BSTR value) override;
   STDMETHODIMP put_ServerName(BSTR value) override;

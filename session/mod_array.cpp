@@ -28,8 +28,9 @@ bool IsSentAsText(const StagedAttribute& record) {
   return record.sizes.empty() || DeclaredSize(record.sizes.front()) < 0;
 }
 
-ULONG ModOperation(OperationCode code, bool binary, long add_flag) {
-  const ULONG op = (code == kOpAdd || add_flag != 0) ? LDAP_MOD_ADD : LDAP_MOD_REPLACE;
+ULONG ModOperation(OperationCode code, bool binary, long add_flag, bool remove) {
+  ULONG op = (code == kOpAdd || add_flag != 0) ? LDAP_MOD_ADD : LDAP_MOD_REPLACE;
+  if (remove && code != kOpAdd) op = LDAP_MOD_DELETE;
   return binary ? (op | LDAP_MOD_BVALUES) : op;
 }
 
@@ -42,7 +43,9 @@ ModArray BuildModArray(std::vector<StagedAttribute>& staged, OperationCode code,
     record->type = attribute.name;
     record->mod.mod_type = record->type.data();
     const bool text = IsSentAsText(attribute);
-    if (text) {
+    if (attribute.values.empty()) {
+      record->mod.mod_vals.modv_strvals = nullptr;
+    } else if (text) {
       for (const StagedValue& value : attribute.values) {
         record->texts.push_back(TrimInPlace(value, cp));
       }
@@ -61,7 +64,7 @@ ModArray BuildModArray(std::vector<StagedAttribute>& staged, OperationCode code,
       record->berval_pointers.push_back(nullptr);
       record->mod.mod_vals.modv_bvals = record->berval_pointers.data();
     }
-    record->mod.mod_op = ModOperation(code, !text, attribute.add_flag);
+    record->mod.mod_op = ModOperation(code, !text, attribute.add_flag, attribute.remove);
     array.pointers_.push_back(&record->mod);
     array.records_.push_back(std::move(record));
   }

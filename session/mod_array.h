@@ -1,5 +1,6 @@
 // The modification array of one Add or Modify request, built from the staged list: one
-// LDAPMod per staged record, in staged order, then a null pointer. The array, the names
+// LDAPMod per staged record, in staged order, then a null pointer. A removal without
+// values has no value array (every value of the attribute goes). The array, the names
 // and the value-pointer arrays belong to the ModArray and go with it; the values
 // themselves stay in the staged buffers.
 #pragma once
@@ -43,9 +44,9 @@ class ModArray {
 // The record's mode is set by its first declared size: below 0 text, otherwise binary.
 bool IsSentAsText(const StagedAttribute& record);
 
-// mod_op for a record: Add always adds; Modify adds when the record's add flag is set and
-// replaces otherwise; binary records carry LDAP_MOD_BVALUES.
-ULONG ModOperation(OperationCode code, bool binary, long add_flag);
+// mod_op for a record: Add always adds; Modify removes a removal's values, adds when the
+// record's add flag is set and replaces otherwise; binary records carry LDAP_MOD_BVALUES.
+ULONG ModOperation(OperationCode code, bool binary, long add_flag, bool remove = false);
 
 // Text values are trimmed in place in their staged buffers (hence the non-const list).
 // Binary values are sent with their own declared size, 0 when negative, and never more

@@ -101,11 +101,12 @@ bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& va
     memcpy(buffer.get(), text.data(), text.size());
   }
   PlaceStagedValue(f, std::move(ansi_name), std::move(buffer), length, declared_size, add_flag,
-                   method == StagingMethod::kAttributeAdd, cp);
+                   method == StagingMethod::kAttributeAdd, cp, method);
   return true;
 }
 
-bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_size, long add_flag) {
+bool StageBytes(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
+                long declared_size, long add_flag) {
   const CodePage cp;
   std::string ansi_name = ToAnsi(name, cp);  // an empty name is staged as it is
   SAFEARRAY* array = V_ARRAY(&value);
@@ -126,7 +127,7 @@ bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_si
   if (!buffer) return false;
   memcpy(buffer.get(), data.Get(), length);
   PlaceStagedValue(f, std::move(ansi_name), std::move(buffer), length, declared_size, add_flag,
-                   true, cp);
+                   method != StagingMethod::kAttributeDelete, cp, method);
   return true;
 }
 
@@ -134,7 +135,7 @@ bool StageBytes(LdapFields& f, BSTR name, const VARIANT& value, long declared_si
 
 StagedAttribute* FindStagedAttribute(LdapFields& f, std::string_view name, const CodePage& cp) {
   for (StagedAttribute& record : f.staged_attributes) {
-    if (EqualsNoCase(record.name, name, cp)) return &record;
+    if (!record.remove && EqualsNoCase(record.name, name, cp)) return &record;
   }
   return nullptr;
 }
@@ -146,7 +147,7 @@ void ClearStagedAttributes(LdapFields& f) {
 
 void PlaceStagedValue(LdapFields& f, std::string name, std::unique_ptr<unsigned char[]> buffer,
                       size_t length, long declared_size, long add_flag, bool join,
-                      const CodePage& cp) {
+                      const CodePage& cp, StagingMethod method) {
   // Everything that can run out of memory happens before the list changes, so that a
   // failure leaves no buffer without a record and no value without its size.
   std::string size_text = std::to_string(declared_size);
@@ -162,6 +163,7 @@ void PlaceStagedValue(LdapFields& f, std::string name, std::unique_ptr<unsigned 
   if (!record) {
     fresh.name = std::move(name);
     fresh.add_flag = add_flag;
+    fresh.remove = method == StagingMethod::kAttributeDelete;
     f.staged_attributes.push_back(std::move(fresh));
   }
   f.staged_value_pool.push_back(std::move(buffer));
@@ -183,10 +185,25 @@ bool StageValue(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& v
     case VT_DISPATCH:
       return StageText(f, method, name, *v, declared_size, add_flag);
     case VT_ARRAY | VT_UI1:
-      return StageBytes(f, name, *v, declared_size, add_flag);
+      return StageBytes(f, method, name, *v, declared_size, add_flag);
     default:  // numbers, dates, empty, null, other arrays: a page passes them as text
       return false;
   }
+}
+
+bool IsMissingArgument(const VARIANT& value) {
+  return V_VT(&value) == VT_ERROR && V_ERROR(&value) == DISP_E_PARAMNOTFOUND;
+}
+
+bool StageRemoval(LdapFields& f, BSTR name) {
+  std::string ansi_name = ToAnsi(name, CodePage());
+  if (ansi_name.empty()) return false;
+  RoomForOneMore(f.staged_attributes);
+  StagedAttribute record;
+  record.name = std::move(ansi_name);
+  record.remove = true;
+  f.staged_attributes.push_back(std::move(record));
+  return true;
 }
 
 }  // namespace quillon

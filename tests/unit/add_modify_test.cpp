@@ -204,6 +204,46 @@ TEST(ModArrayRules, ModeAndOperationTable) {
   EXPECT_FALSE(IsSentAsText(a));
 }
 
+TEST_F(AddModifyTest, RemovalsGoInCallOrderAmongTheOtherChanges) {
+  CLdap* ldap = static_cast<CLdap*>(ldap_.Get());
+  Variant member, photo, missing, number;
+  V_VT(missing.Get()) = VT_ERROR;
+  V_ERROR(missing.Get()) = DISP_E_PARAMNOTFOUND;
+  ModifyText(L"description", L"moved", 0);
+  ldap->AttributeDelete(Bstr(L"telephoneNumber").Get(), *missing.Get(), -1);
+  MakeText(member, L" cn=Bob,ou=People ");
+  VARIANT by_reference = test::ByReference(member);
+  ldap->AttributeDelete(Bstr(L"member").Get(), by_reference, -1);
+  ModifyText(L"member", L"cn=Cy,ou=People", 1);
+  MakeByteArray(photo, std::string("\xff\0\x01", 3));
+  ldap->AttributeDelete(Bstr(L"userPassword").Get(), *photo.Get(), 3);
+  // Like the other staging methods: numbers, Empty and Null stage nothing.
+  V_VT(number.Get()) = VT_I4;
+  ldap->AttributeDelete(Bstr(L"mail").Get(), *number.Get(), -1);
+  V_VT(number.Get()) = VT_NULL;
+  ldap->AttributeDelete(Bstr(L"mail").Get(), *number.Get(), -1);
+  ldap->AttributeDelete(Bstr(L"").Get(), *missing.Get(), -1);
+  ldap_->Modify();
+  EXPECT_EQ(Request(),
+            (Calls{"modify \"cn=Ann,ou=People\"", "mod 2 \"description\" \"moved\"",
+                   "mod 1 \"telephoneNumber\"", "mod 1 \"member\" \"cn=Bob,ou=People\"",
+                   "mod 0 \"member\" \"cn=Cy,ou=People\"", "mod 129 \"userPassword\" 3:ff0001"}));
+  EXPECT_TRUE(NothingStaged());
+}
+
+TEST_F(AddModifyTest, AddWithARemovalStagedSendsNothing) {
+  Variant missing;
+  V_VT(missing.Get()) = VT_ERROR;
+  V_ERROR(missing.Get()) = DISP_E_PARAMNOTFOUND;
+  AddText(L"cn", L"Ann");
+  static_cast<CLdap*>(ldap_.Get())->AttributeDelete(Bstr(L"mail").Get(), *missing.Get(), -1);
+  ldap_->Add();
+  EXPECT_TRUE(lib_.calls.empty()) << "no connection at all";
+  EXPECT_EQ(Reason(),
+            "Please specify values to remove (AttributeDelete) for Modify only, not for Add");
+  EXPECT_TRUE(NothingStaged());
+}
+
 // --- Through the real wldap32 to the test directory ---------------------------------
 
 std::string DirectoryPort() {

@@ -98,7 +98,7 @@ void LogMods(LDAPModA* mods[]) {
   for (LDAPModA** m = mods; *m; ++m) {
     std::string line = "mod " + std::to_string((*m)->mod_op) + " " + Text((*m)->mod_type);
     if ((*m)->mod_op & LDAP_MOD_BVALUES) {
-      for (berval** v = (*m)->mod_vals.modv_bvals; *v; ++v) {
+      for (berval** v = (*m)->mod_vals.modv_bvals; v && *v; ++v) {
         line += " " + std::to_string((*v)->bv_len) + ":";
         for (ULONG i = 0; i < (*v)->bv_len; ++i) {
           const unsigned char c = static_cast<unsigned char>((*v)->bv_val[i]);
@@ -107,7 +107,8 @@ void LogMods(LDAPModA* mods[]) {
         }
       }
     } else {
-      for (PCHAR* v = (*m)->mod_vals.modv_strvals; *v; ++v) line += " " + Text(*v);
+      // A removal of every value has no value array at all.
+      for (PCHAR* v = (*m)->mod_vals.modv_strvals; v && *v; ++v) line += " " + Text(*v);
     }
     Log(line);
   }
