@@ -51,34 +51,26 @@ size_t SlotOf(REFIID iid) {
   return kSlots;
 }
 
-// What a type description lends out, given back when the owner goes.
-class TypeAttrLoan {
+// What a type description lends out (its attributes, a function's description), given
+// back with the matching release call when the owner goes.
+template <class T, void (STDMETHODCALLTYPE ITypeInfo::*Release)(T*)>
+class TypeInfoLoan {
  public:
-  explicit TypeAttrLoan(ITypeInfo* info) : info_(info) {}
-  ~TypeAttrLoan() {
-    if (attr_) info_->ReleaseTypeAttr(attr_);
+  explicit TypeInfoLoan(ITypeInfo* info) : info_(info) {}
+  TypeInfoLoan(const TypeInfoLoan&) = delete;
+  TypeInfoLoan& operator=(const TypeInfoLoan&) = delete;
+  ~TypeInfoLoan() {
+    if (loan_) (info_->*Release)(loan_);
   }
-  TYPEATTR** Put() { return &attr_; }
-  const TYPEATTR* operator->() const { return attr_; }
+  T** Put() { return &loan_; }
+  const T* operator->() const { return loan_; }
 
  private:
   ITypeInfo* info_;
-  TYPEATTR* attr_ = nullptr;
+  T* loan_ = nullptr;
 };
-
-class FuncDescLoan {
- public:
-  explicit FuncDescLoan(ITypeInfo* info) : info_(info) {}
-  ~FuncDescLoan() {
-    if (desc_) info_->ReleaseFuncDesc(desc_);
-  }
-  FUNCDESC** Put() { return &desc_; }
-  const FUNCDESC* operator->() const { return desc_; }
-
- private:
-  ITypeInfo* info_;
-  FUNCDESC* desc_ = nullptr;
-};
+using TypeAttrLoan = TypeInfoLoan<TYPEATTR, &ITypeInfo::ReleaseTypeAttr>;
+using FuncDescLoan = TypeInfoLoan<FUNCDESC, &ITypeInfo::ReleaseFuncDesc>;
 
 // The whole table or none: a table missing a member would answer "unknown name" for it
 // for the life of the process. Null when the description cannot be read completely or
