@@ -16,7 +16,7 @@ namespace quillon {
 namespace {
 
 const IID* const kDispatchInterfaces[] = {
-    &IID_ILdap,     &IID_IQuery,           &IID_IQueryEntries,
+    &IID_ILdap,     &IID_ILdap2,           &IID_IQuery,           &IID_IQueryEntries,
     &IID_IQuerySub, &IID_IQueryEntriesSub, &IID_IQueryEntriesSub2};
 constexpr size_t kSlots = sizeof(kDispatchInterfaces) / sizeof(kDispatchInterfaces[0]);
 
@@ -29,7 +29,7 @@ volatile LONG g_load_count = 0;
 
 HRESULT Load(REFIID iid, LCID lcid, ITypeInfo** out) {
   ComPtr<ITypeLib> library;
-  HRESULT hr = LoadRegTypeLib(Module::Instance().LibraryId(), 1, 0, lcid, library.Put());
+  HRESULT hr = LoadRegTypeLib(Module::Instance().LibraryId(), 1, 1, lcid, library.Put());
   if (FAILED(hr)) return hr;
   return library->GetTypeInfoOfGuid(iid, out);
 }

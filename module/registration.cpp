@@ -97,7 +97,10 @@ HRESULT RegisterModuleTypeLibrary(const std::wstring& module_path) {
 }
 
 HRESULT UnregisterModuleTypeLibrary(const GUID& libid) {
-  return UnRegisterTypeLib(libid, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+  const HRESULT hr = UnRegisterTypeLib(libid, 1, 1, LOCALE_NEUTRAL, SYS_WIN64);
+  // Version 1.0 is what releases before ILdap2 registered; remove it too if it is there.
+  UnRegisterTypeLib(libid, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+  return hr;
 }
 
 }  // namespace quillon

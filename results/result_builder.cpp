@@ -36,6 +36,15 @@ void AppendValuesCell(LDAP* ld, LDAPMessage* entry, ResultTree* tree, ResultColu
   });
 }
 
+template <class Each>
+void ForEachEntry(LDAP* ld, const Responses& responses, Each each) {
+  for (LDAPMessage* response : responses) {
+    for (LDAPMessage* e = Ldap().first_entry(ld, response); e; e = Ldap().next_entry(ld, e)) {
+      each(e);
+    }
+  }
+}
+
 // Puts every column's cells in the order of rows.
 void Reorder(ResultTree* tree, const std::vector<size_t>& rows) {
   for (ResultColumn& column : tree->columns) {
@@ -71,9 +80,9 @@ const char* ByteArena::Copy(const char* bytes, size_t length) {
   return out;
 }
 
-void CollectAttributeNames(LDAP* ld, LDAPMessage* response, std::string_view sort_name,
+void CollectAttributeNames(LDAP* ld, const Responses& responses, std::string_view sort_name,
                            std::vector<std::string>* names, const CodePage& cp) {
-  for (LDAPMessage* e = Ldap().first_entry(ld, response); e; e = Ldap().next_entry(ld, e)) {
+  ForEachEntry(ld, responses, [&](LDAPMessage* e) {
     LdapBerState state;
     for (LdapText name(Ldap().first_attribute(ld, e, state.Put())); name;
          name.Reset(Ldap().next_attribute(ld, e, state.Get()))) {
@@ -85,10 +94,10 @@ void CollectAttributeNames(LDAP* ld, LDAPMessage* response, std::string_view sor
         names->emplace_back(text);
       }
     }
-  }
+  });
 }
 
-SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
+SharedResultTree BuildQueryResult(LDAP* ld, const Responses& responses,
                                   const std::vector<std::string>& names, const SortOrder& order,
                                   const CodePage& cp) {
   auto tree = std::make_shared<ResultTree>();
@@ -96,7 +105,7 @@ SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
     tree->columns.push_back(ResultColumn{name, {}, {}, EqualsNoCase(name, "dn", cp)});
   }
   if (tree->columns.empty()) return tree;
-  for (LDAPMessage* e = Ldap().first_entry(ld, response); e; e = Ldap().next_entry(ld, e)) {
+  ForEachEntry(ld, responses, [&](LDAPMessage* e) {
     for (size_t i = 0; i < tree->columns.size(); ++i) {
       if (tree->columns[i].is_dn) {
         AppendDnCell(ld, e, tree.get(), &tree->columns[i]);
@@ -104,7 +113,7 @@ SharedResultTree BuildQueryResult(LDAP* ld, LDAPMessage* response,
         AppendValuesCell(ld, e, tree.get(), &tree->columns[i]);
       }
     }
-  }
+  });
   if (!order.name.empty()) {
     Reorder(tree.get(), PlaceRows(tree->columns[0], order.ascending, order.case_sensitive, cp));
   }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "module/system_message.h"
 #include "policy/hosting_policy.h"
@@ -11,17 +12,36 @@ namespace quillon {
 
 namespace {
 
+constexpr ULONG kStandardLdapsPort = 636;
+
+// What one connect-and-bind needs, copied out of the object so that a worker thread may
+// hold it longer than the operation does.
+struct ConnectRequest {
+  std::string host;
+  ULONG port;
+  Encryption encryption;
+  long max_rows, timeout;
+  bool named;  // both UserName and Password set
+  std::string user_name, password;
+};
+
+struct Connected {
+  LdapSession session;   // bound, or empty
+  ULONG rc = 0;          // the LDAP code of the step that failed
+  DWORD open_error = 0;  // the system's code when no session could be made
+};
+
 // Writes both the session record and the session options: some libraries ignore the
 // record, others hide it.
-void SetLimits(LDAP* ld, const LdapFields& f) {
-  if (f.max_rows > 0) {
-    ld->ld_sizelimit = static_cast<ULONG>(f.max_rows);
-    ULONG value = static_cast<ULONG>(f.max_rows);
+void SetLimits(LDAP* ld, const ConnectRequest& c) {
+  if (c.max_rows > 0) {
+    ld->ld_sizelimit = static_cast<ULONG>(c.max_rows);
+    ULONG value = static_cast<ULONG>(c.max_rows);
     Ldap().set_option(ld, LDAP_OPT_SIZELIMIT, &value);
   }
-  if (f.timeout > 0) {
-    ld->ld_timelimit = static_cast<ULONG>(f.timeout);
-    ULONG value = static_cast<ULONG>(f.timeout);
+  if (c.timeout > 0) {
+    ld->ld_timelimit = static_cast<ULONG>(c.timeout);
+    ULONG value = static_cast<ULONG>(c.timeout);
     Ldap().set_option(ld, LDAP_OPT_TIMELIMIT, &value);
   }
 }
@@ -56,13 +76,136 @@ ULONG BindWithin(LDAP* ld, PCHAR name, PCHAR password, long seconds) {
   return Ldap().result2error(ld, response.Get(), FALSE);
 }
 
-ULONG Bind(LDAP* ld, const LdapFields& f) {
-  const bool named = !f.user_name.empty() && !f.password.empty();
-  PCHAR name = named ? const_cast<PCHAR>(f.user_name.c_str()) : nullptr;
-  PCHAR password = named ? const_cast<PCHAR>(f.password.c_str()) : nullptr;
-  if (f.timeout > 0) return BindWithin(ld, name, password, f.timeout);
+ULONG Bind(LDAP* ld, const ConnectRequest& c) {
+  PCHAR name = c.named ? const_cast<PCHAR>(c.user_name.c_str()) : nullptr;
+  PCHAR password = c.named ? const_cast<PCHAR>(c.password.c_str()) : nullptr;
+  if (c.timeout > 0) return BindWithin(ld, name, password, c.timeout);
   return Ldap().simple_bind_s(ld, name, password);
 }
+
+LDAP* NewSession(const ConnectRequest& c) {
+  const PCHAR host = const_cast<PCHAR>(c.host.c_str());
+  switch (c.encryption) {
+    case Encryption::kLdaps:
+      return Ldap().sslinit(host, c.port, 1);
+    case Encryption::kStartTls:
+      return Ldap().init(host, c.port);
+    default:
+      return Ldap().open(host, c.port);
+  }
+}
+
+// TLS on the plain connection before anything else is sent on it.
+ULONG StartTls(LDAP* ld) {
+  ULONG server_rc = 0;
+  LdapResponse response;
+  const ULONG rc = Ldap().start_tls_s(ld, &server_rc, response.Put(), nullptr, nullptr);
+  return rc != 0 ? rc : server_rc;
+}
+
+// Opens, protects and binds. Any step that fails leaves no session: the bind (and with
+// it the password) is never sent on a connection that was meant to be encrypted and
+// is not.
+Connected OpenAndBind(const ConnectRequest& c) {
+  Connected out;
+  out.session.Reset(NewSession(c));
+  if (!out.session) {
+    out.open_error = GetLastError();
+    return out;
+  }
+  if (c.encryption != Encryption::kNone) {
+    // StartTLS exists only in LDAP version 3, and some libraries start new sessions at 2.
+    ULONG version = LDAP_VERSION3;
+    Ldap().set_option(out.session.Get(), LDAP_OPT_PROTOCOL_VERSION, &version);
+  }
+  SetLimits(out.session.Get(), c);
+  if (c.encryption == Encryption::kStartTls) out.rc = StartTls(out.session.Get());
+  if (out.rc == 0) out.rc = Bind(out.session.Get(), c);
+  if (out.rc != 0) out.session.Reset();
+  return out;
+}
+
+// Connect and bind on a thread of their own, waited for at most Timeout seconds. Wine's
+// library, asked for TLS from the first byte on a port that speaks plain LDAP, spins
+// inside the first send for minutes, beyond the reach of any time-out it offers; the page
+// stops waiting after Timeout and the thread closes its session whenever it returns.
+class ConnectWorker {
+ public:
+  static Connected Run(ConnectRequest request) {
+    auto* worker = new ConnectWorker(std::move(request));
+    Connected out;
+    if (!worker->Start()) {
+      out = OpenAndBind(worker->request_);
+    } else {
+      WaitForSingleObject(worker->done_, static_cast<DWORD>(worker->request_.timeout) * 1000);
+      if (InterlockedCompareExchange(&worker->state_, kAbandoned, kRunning) == kRunning) {
+        out.rc = LDAP_TIMEOUT;
+      } else {
+        out = std::move(worker->outcome_);
+      }
+    }
+    worker->Release();
+    return out;
+  }
+
+ private:
+  enum : LONG { kRunning, kDone, kAbandoned };
+
+  explicit ConnectWorker(ConnectRequest request) : request_(std::move(request)) {}
+  ~ConnectWorker() {
+    if (done_) CloseHandle(done_);
+  }
+
+  bool Start() {
+    done_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The thread holds the module until its last instruction, so the DLL cannot be
+    // unloaded under it.
+    HMODULE module = nullptr;
+    if (!done_ || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                      reinterpret_cast<LPCWSTR>(&ConnectWorker::Work), &module)) {
+      return false;
+    }
+    module_ = module;
+    ++refs_;
+    HANDLE thread = CreateThread(nullptr, 0, &ConnectWorker::Work, this, 0, nullptr);
+    if (!thread) {
+      --refs_;
+      FreeLibrary(module);
+      return false;
+    }
+    CloseHandle(thread);
+    return true;
+  }
+
+  static DWORD WINAPI Work(void* self) {
+    auto* worker = static_cast<ConnectWorker*>(self);
+    try {
+      worker->outcome_ = OpenAndBind(worker->request_);
+    } catch (...) {
+      worker->outcome_.rc = LDAP_NO_MEMORY;
+    }
+    // The page no longer waits: the session is ours to close.
+    if (InterlockedCompareExchange(&worker->state_, kDone, kRunning) == kAbandoned) {
+      worker->outcome_.session.Reset();
+    }
+    SetEvent(worker->done_);
+    HMODULE module = worker->module_;
+    worker->Release();
+    FreeLibraryAndExitThread(module, 0);
+    return 0;
+  }
+
+  void Release() {
+    if (InterlockedDecrement(&refs_) == 0) delete this;
+  }
+
+  ConnectRequest request_;
+  Connected outcome_;
+  HANDLE done_ = nullptr;
+  HMODULE module_ = nullptr;
+  volatile LONG state_ = kRunning;
+  volatile LONG refs_ = 1;
+};
 
 }  // namespace
 
@@ -72,20 +215,21 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
     f.SetError(refusal);
     return false;
   }
-  LdapSession session(
-      Ldap().open(const_cast<PCHAR>(server_name.c_str()), static_cast<ULONG>(f.port)));
-  if (!session) {
-    f.SetError(SystemErrorText(static_cast<long>(GetLastError())));
-    return false;
+  const bool ldaps = f.encryption == Encryption::kLdaps;
+  ConnectRequest request{
+      server_name,  ldaps && f.port_defaulted ? kStandardLdapsPort : static_cast<ULONG>(f.port),
+      f.encryption, f.max_rows,
+      f.timeout,    !f.user_name.empty() && !f.password.empty(),
+      f.user_name,  f.password};
+  const bool bounded = f.encryption != Encryption::kNone && f.timeout > 0;
+  Connected c = bounded ? ConnectWorker::Run(std::move(request)) : OpenAndBind(request);
+  if (c.session) {
+    f.connection = std::move(c.session);
+    return true;
   }
-  SetLimits(session.Get(), f);
-  const ULONG rc = Bind(session.Get(), f);
-  if (rc != 0) {
-    f.SetError(LdapErrorText(static_cast<long>(rc)));
-    return false;  // the owner unbinds
-  }
-  f.connection = std::move(session);
-  return true;
+  f.SetError(c.rc != 0 ? LdapErrorText(static_cast<long>(c.rc))
+                       : SystemErrorText(static_cast<long>(c.open_error)));
+  return false;
 }
 
 std::string LdapErrorText(long code) {

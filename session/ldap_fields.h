@@ -41,6 +41,14 @@ enum OperationCode : long {
   kOpQuery = 4,
 };
 
+// How a session is protected, from the Encryption text.
+enum class Encryption {
+  kNone,      // plain LDAP
+  kLdaps,     // TLS from the first byte
+  kStartTls,  // plain connection, TLS started before the bind
+  kUnknown,   // any other text: every operation refuses to start
+};
+
 struct LdapFields {
   LdapSession connection;                         // open only while an operation runs
   std::shared_ptr<const ResultTree> result_tree;  // latest successful search
@@ -53,7 +61,10 @@ struct LdapFields {
   std::string site_policy_path;
   long policy_files_missing = 0;
   long current_operation = kNoOperation;
-  long port = -1;     // -1: not set
+  long port = -1;  // -1: not set
+  // Port holds the standard port because neither the page nor the administrator named
+  // one; an "ldaps" session then goes to the standard LDAPS port instead.
+  bool port_defaulted = false;
   long timeout = 0;   // seconds; 0: none
   long max_rows = 0;  // 0 or less: none
   std::string user_name;
@@ -68,6 +79,8 @@ struct LdapFields {
   long scope = 1;  // 0 base, 1 one level, 2 subtree
   long sort_ascending = 1;
   long sort_case_sensitive = 1;
+  long page_size = 0;  // 0 or less: one plain search
+  Encryption encryption = Encryption::kNone;
   std::vector<StagedAttribute> staged_attributes;
 
   // An error is always this pair of writes; nothing else reports one.

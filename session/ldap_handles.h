@@ -52,12 +52,24 @@ inline void Text(char* t) {
 inline void Ber(BerElement* b) {
   Ldap().ber_free(b, 0);
 }
+inline void Control(LDAPControlA* c) {
+  Ldap().control_free(c);
+}
+inline void Controls(LDAPControlA** c) {
+  Ldap().controls_free(c);
+}
+inline void Cookie(berval* b) {
+  Ldap().bvfree(b);
+}
 }  // namespace ldap_free
 
-using LdapSession = LdapOwner<LDAP, ldap_free::Session>;           // ldap_unbind
-using LdapResponse = LdapOwner<LDAPMessage, ldap_free::Response>;  // ldap_msgfree
-using LdapValues = LdapOwner<berval*, ldap_free::Values>;          // ldap_value_free_len
-using LdapText = LdapOwner<char, ldap_free::Text>;                 // ldap_memfree
-using LdapBerState = LdapOwner<BerElement, ldap_free::Ber>;        // ber_free
+using LdapSession = LdapOwner<LDAP, ldap_free::Session>;             // ldap_unbind
+using LdapResponse = LdapOwner<LDAPMessage, ldap_free::Response>;    // ldap_msgfree
+using LdapValues = LdapOwner<berval*, ldap_free::Values>;            // ldap_value_free_len
+using LdapText = LdapOwner<char, ldap_free::Text>;                   // ldap_memfree
+using LdapBerState = LdapOwner<BerElement, ldap_free::Ber>;          // ber_free
+using LdapControl = LdapOwner<LDAPControlA, ldap_free::Control>;     // ldap_control_free
+using LdapControls = LdapOwner<LDAPControlA*, ldap_free::Controls>;  // ldap_controls_free
+using LdapCookie = LdapOwner<berval, ldap_free::Cookie>;             // ber_bvfree
 
 }  // namespace quillon

@@ -13,6 +13,12 @@ namespace quillon {
 
 struct LdapLibrary {
   LDAP*(LDAPAPI* open)(const PCHAR host, ULONG port);
+  // Sessions that do not connect yet: plain (for StartTLS) and TLS from the first byte.
+  LDAP*(LDAPAPI* init)(const PCHAR host, ULONG port);
+  LDAP*(LDAPAPI* sslinit)(PCHAR host, ULONG port, int secure);
+  ULONG(LDAPAPI* start_tls_s)
+  (LDAP* ld, PULONG server_rc, LDAPMessage** result, PLDAPControlA* server_controls,
+   PLDAPControlA* client_controls);
   ULONG(LDAPAPI* set_option)(LDAP* ld, int option, const void* value);
   ULONG(LDAPAPI* simple_bind_s)(LDAP* ld, PCHAR dn, PCHAR password);
   ULONG(LDAPAPI* simple_bind)(LDAP* ld, PCHAR dn, PCHAR password);
@@ -48,6 +54,17 @@ struct LdapLibrary {
   ULONG(LDAPAPI* value_free_len)(berval** values);
   void(LDAPAPI* memfree)(PCHAR block);
   ULONG(LDAPAPI* msgfree)(LDAPMessage* response);
+  // Paged results (RFC 2696).
+  ULONG(LDAPAPI* create_page_control)
+  (LDAP* ld, ULONG page_size, berval* cookie, UCHAR critical, PLDAPControlA* control);
+  ULONG(LDAPAPI* parse_result)
+  (LDAP* ld, LDAPMessage* response, ULONG* result_rc, PCHAR* matched, PCHAR* message,
+   PCHAR** referrals, PLDAPControlA** server_controls, BOOLEAN free_it);
+  ULONG(LDAPAPI* parse_page_control)
+  (LDAP* ld, PLDAPControlA* server_controls, ULONG* estimate, berval** cookie);
+  ULONG(LDAPAPI* control_free)(LDAPControlA* control);
+  ULONG(LDAPAPI* controls_free)(LDAPControlA** controls);
+  void(LDAPAPI* bvfree)(berval* value);
 };
 
 // The table in use.

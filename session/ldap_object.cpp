@@ -3,8 +3,9 @@
 namespace quillon {
 
 const InterfaceEntry CLdap::kInterfaces[] = {
+    Entry<CLdap, ILdap2>(&IID_ILdap2),
     Entry<CLdap, ILdap>(&IID_ILdap),
-    Entry<CLdap, ILdap>(&IID_IDispatch),
+    Entry<CLdap, ILdap2>(&IID_IDispatch),
     Entry<CLdap, ISupportErrorInfo>(&IID_ISupportErrorInfo),
     {nullptr, nullptr},
 };

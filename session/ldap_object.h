@@ -11,7 +11,9 @@
 
 namespace quillon {
 
-class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap, &IID_ILdap> {
+// ILdap2 extends ILdap, so one vtable serves both: clients of either interface get the
+// same object, and IDispatch is served from ILdap2's description (all members).
+class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap2, &IID_ILdap2> {
  public:
   static const InterfaceEntry kInterfaces[];
 
@@ -46,6 +48,10 @@ class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap
   STDMETHODIMP DN(BSTR attribute, BSTR value) override;
   STDMETHODIMP NewRDN(BSTR attribute, BSTR value) override;
   STDMETHODIMP put_ServerName(BSTR value) override;
+
+  // ILdap2
+  STDMETHODIMP put_PageSize(LONG value) override;
+  STDMETHODIMP put_Encryption(BSTR value) override;
 
  protected:
   CLdap() = default;

@@ -32,6 +32,7 @@ STDMETHODIMP CLdap::put_ServerName(BSTR value) {
 
 STDMETHODIMP CLdap::put_Port(LONG value) {
   f_.port = value < 0 ? -1 : value;
+  f_.port_defaulted = false;
   return S_OK;
 }
 
@@ -110,6 +111,31 @@ STDMETHODIMP CLdap::put_FilterFile(BSTR value) {
   return GuardedMember([&] {
     std::string filter;
     if (ReadFilterFile(value, &filter) && !filter.empty()) f_.filter = std::move(filter);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CLdap::put_PageSize(LONG value) {
+  f_.page_size = value;
+  return S_OK;
+}
+
+// Read when the text is set, so that the setter never fails; an unknown word shows only
+// when an operation runs.
+STDMETHODIMP CLdap::put_Encryption(BSTR value) {
+  return GuardedMember([&] {
+    const CodePage cp;
+    const std::string text = ToAnsi(value, cp);
+    const std::string_view word = TrimWhite(text, cp);
+    if (word.empty() || EqualsNoCase(word, "none", cp)) {
+      f_.encryption = Encryption::kNone;
+    } else if (EqualsNoCase(word, "ldaps", cp)) {
+      f_.encryption = Encryption::kLdaps;
+    } else if (EqualsNoCase(word, "starttls", cp)) {
+      f_.encryption = Encryption::kStartTls;
+    } else {
+      f_.encryption = Encryption::kUnknown;
+    }
     return S_OK;
   });
 }

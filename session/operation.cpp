@@ -17,7 +17,11 @@ void SetOutOfMemory(LdapFields& f) noexcept {
 
 void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationRequest& request) {
   f.current_operation = traits.code;
+  const bool port_unset = f.port == -1;
   ApplyServerDefaults(f);
+  // The defaults fill an unset port with 389 when the administrator names none (or names
+  // 389, which cannot be told apart): an "ldaps" session then uses 636 instead.
+  if (port_unset && f.port == kStandardLdapPort) f.port_defaulted = true;
   const std::string server = f.server_name;
   std::string dn = f.dn;
   if (server.empty()) return f.SetError(kNoServerMessage);
@@ -27,6 +31,7 @@ void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationR
   if (traits.own_check) {
     if (const char* refusal = traits.own_check(f)) return f.SetError(refusal);
   }
+  if (f.encryption == Encryption::kUnknown) return f.SetError(kUnknownEncryptionMessage);
   if (!ConnectAndBind(f, server)) return;
   const ULONG rc = request(f.connection.Get(), dn);
   if (rc != 0) f.SetError(LdapErrorText(static_cast<long>(rc)));

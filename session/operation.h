@@ -1,6 +1,7 @@
 // The shape every directory operation shares, written once:
 //   prologue  operation code, server defaults, working copies, server check, DN check,
-//             one leading comma off the DN copy, the operation's own check, ConnectAndBind;
+//             one leading comma off the DN copy, the operation's own check, the
+//             Encryption check, ConnectAndBind;
 //   request   supplied by the operation;
 //   closing   a non-zero result code into the error state, then the unbind.
 // A stop anywhere before the request returns without touching the directory.
@@ -47,5 +48,8 @@ HRESULT GuardedOperation(LdapFields& fields, Body&& body) noexcept {
 
 inline constexpr char kNoServerMessage[] = "Please specify LDAP Server";
 inline constexpr char kNoDnMessage[] = "Please specify valid value for DN";
+inline constexpr char kUnknownEncryptionMessage[] =
+    "Please specify Encryption as none, ldaps or starttls";
+inline constexpr long kStandardLdapPort = 389;
 
 }  // namespace quillon

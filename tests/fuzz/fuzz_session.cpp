@@ -15,6 +15,7 @@
 
 #include "alloc_faults.h"
 #include "harness.h"
+#include "module/bstr.h"
 #include "module/com_ptr.h"
 #include "odd_ldap.h"
 #include "quillon.h"
@@ -238,6 +239,14 @@ void CallLdap(Rng& rng, ILdap* l, int member, bool faults) {
     case 8: {
       SetAction("ILdap::Query");
       PrepareOperation(rng);
+      {
+        // The members ILdap2 adds change how Query and its connection run.
+        ComPtr<ILdap2> l2;
+        l->QueryInterface(IID_ILdap2, l2.PutVoid());
+        static const wchar_t* const kEncryptions[] = {L"none", L"ldaps", L" StartTLS ", L"tls"};
+        l2->put_PageSize(rng.OneIn(2) ? 0 : static_cast<LONG>(rng.Below(5)) - 1);
+        l2->put_Encryption(Bstr(kEncryptions[rng.Below(4)]).Get());
+      }
       VARIANT result;
       VariantInit(&result);
       const bool null_out = rng.OneIn(20);

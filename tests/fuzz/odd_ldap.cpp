@@ -69,6 +69,66 @@ LDAP* LDAPAPI Open(const PCHAR, ULONG) {
   ++g_odd->opens;
   return new LDAP{};
 }
+LDAP* LDAPAPI Init(const PCHAR host, ULONG port) {
+  return Open(host, port);
+}
+LDAP* LDAPAPI SslInit(PCHAR host, ULONG port, int) {
+  return Open(host, port);
+}
+ULONG LDAPAPI StartTls(LDAP*, PULONG server_rc, LDAPMessage** result, PLDAPControlA*,
+                       PLDAPControlA*) {
+  *server_rc = 0;
+  *result = nullptr;
+  return g_odd->behaviour.start_tls_rc;
+}
+
+// Page controls and cookies are counted like everything else the library hands out.
+LDAPControlA* NewControl() {
+  ++g_odd->outstanding;
+  return new LDAPControlA{};
+}
+ULONG LDAPAPI ControlFree(LDAPControlA* control) {
+  if (!control) return 0;
+  --g_odd->outstanding;
+  delete control;
+  return 0;
+}
+ULONG LDAPAPI ControlsFree(LDAPControlA** controls) {
+  if (!controls) return 0;
+  --g_odd->outstanding;
+  for (LDAPControlA** c = controls; *c; ++c) ControlFree(*c);
+  delete[] controls;
+  return 0;
+}
+ULONG LDAPAPI CreatePageControl(LDAP*, ULONG, berval*, UCHAR, PLDAPControlA* control) {
+  LIBRARY_CALL;
+  *control = NewControl();
+  return 0;
+}
+ULONG LDAPAPI ParseResult(LDAP*, LDAPMessage*, ULONG* rc, PCHAR*, PCHAR*, PCHAR**,
+                          PLDAPControlA** controls, BOOLEAN) {
+  LIBRARY_CALL;
+  *rc = 0;
+  *controls = nullptr;
+  if (g_odd->behaviour.no_page_control) return 0;
+  ++g_odd->outstanding;
+  *controls = new PLDAPControlA[2]{NewControl(), nullptr};
+  return 0;
+}
+ULONG LDAPAPI ParsePageControl(LDAP*, PLDAPControlA*, ULONG* estimate, berval** cookie) {
+  LIBRARY_CALL;
+  *estimate = 0;
+  ++g_odd->outstanding;
+  const bool more = g_odd->behaviour.pages_left-- > 0;
+  *cookie = new berval{more ? 1u : 0u, const_cast<PCHAR>("x")};
+  return 0;
+}
+void LDAPAPI BvFree(berval* value) {
+  if (!value) return;
+  --g_odd->outstanding;
+  delete value;
+}
+
 ULONG LDAPAPI SetOption(LDAP*, int, const void*) {
   return 0;
 }
@@ -305,6 +365,15 @@ LdapLibrary MakeTable() {
   t.value_free_len = ValueFreeLen;
   t.memfree = MemFree;
   t.msgfree = MsgFree;
+  t.init = Init;
+  t.sslinit = SslInit;
+  t.start_tls_s = StartTls;
+  t.create_page_control = CreatePageControl;
+  t.parse_result = ParseResult;
+  t.parse_page_control = ParsePageControl;
+  t.control_free = ControlFree;
+  t.controls_free = ControlsFree;
+  t.bvfree = BvFree;
   return t;
 }
 
@@ -377,6 +446,9 @@ void OddLdap::Randomize(Rng& rng, bool lean) {
                                   WSAECONNREFUSED};
   b.open_error = kErrors[rng.Below(5)];
   b.bind_rc = rng.OneIn(10) ? RandomCode(rng) : 0;
+  b.start_tls_rc = rng.OneIn(10) ? RandomCode(rng) : 0;
+  b.pages_left = static_cast<int>(rng.Below(4));
+  b.no_page_control = rng.OneIn(5);
   b.bind_send_fails = rng.OneIn(20);
   static const ULONG kWaits[] = {LDAP_RES_BIND, LDAP_RES_BIND, LDAP_RES_BIND, 0,
                                  static_cast<ULONG>(-1)};

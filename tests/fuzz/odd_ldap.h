@@ -37,7 +37,10 @@ struct OddBehaviour {
   ULONG last_error = 0;
   int err_text = 0;  // 0 the library's own, 1 null, 2 empty, 3 one character, 4 64 KiB
   ULONG request_rc = 0;
+  ULONG start_tls_rc = 0;
   ULONG search_rc = 0;
+  int pages_left = 0;            // cookies still to hand out to a paged search
+  bool no_page_control = false;  // the server ignores paging
   bool search_no_response = false;
   int count_answer = 0;  // 0 true count, 1 fails (-1), 2 zero, 3 one more than true
   bool first_attribute_null_state = false;

@@ -4,8 +4,9 @@
 # nothing and exits 0 when a script stops on a run-time error, so the exit status proves
 # nothing: every script prints a last marker line, and the comparison catches its absence.
 #   run-script.sh <build dir> <script> [<slapd dir>]
-# With a slapd folder the script gets the server's host and port as its two arguments,
-# and @HOST@ and @PORT@ in the expected text stand for them.
+# With a slapd folder the script gets the server's host and port as its two arguments
+# (and its LDAPS port as a third when it has one), and @HOST@ and @PORT@ in the expected
+# text stand for them.
 set -euo pipefail
 source "$(dirname "$0")/expect-output.sh"
 build=${1:?build dir}
@@ -18,6 +19,7 @@ port=
 if [ -n "$slapd_dir" ]; then
   port=$(cat "$slapd_dir/port")
   args=("$host" "$port")
+  [ -f "$slapd_dir/tls-port" ] && args+=("$(cat "$slapd_dir/tls-port")")
 fi
 run="$build/wine-run.sh"
 winpath=$(WINEDEBUG=-all "$run" winepath -w "$script" 2>/dev/null | tr -d '\r')

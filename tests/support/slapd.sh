@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # A throw-away OpenLDAP server on a free loopback port, for tests and the demo.
-#   slapd.sh start <dir> <ldif>...   makes <dir>, loads the LDIF files, starts the server,
+#   slapd.sh start <dir> [--tls] [--limits] <ldif>...
+#                                    makes <dir>, loads the LDIF files, starts the server,
 #                                    and writes its port to <dir>/port
+#       --tls     also listens on ldaps:// (port in <dir>/tls-port) with a certificate
+#                 signed by a test CA made here (<dir>/tls/ca.pem), and refuses every
+#                 operation that is not encrypted ("Confidentiality Required")
+#       --limits  keeps the server's default limit of 500 entries for plain searches of
+#                 everyone but the manager, while paged searches read everything
 #   slapd.sh stop <dir>              stops the server started in <dir>
 #   slapd.sh kill <dir>              kills it at once (SIGKILL), as a crash would
 #   slapd.sh restart <dir>           starts it again on the same port with the same data
@@ -21,11 +27,53 @@ stop() {
   fi
 }
 
+# A CA and a server certificate for 127.0.0.1 and localhost, made fresh for each start.
+make_certificates() {
+  local tls="$dir/tls"
+  mkdir -p "$tls"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillon Test CA" \
+    -keyout "$tls/ca.key" -out "$tls/ca.pem" 2>/dev/null
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
+    -keyout "$tls/server.key" -out "$tls/server.csr" 2>/dev/null
+  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' >"$tls/server.ext"
+  openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" \
+    -CAcreateserial -days 2 -extfile "$tls/server.ext" -out "$tls/server.pem" 2>/dev/null
+  chmod 644 "$tls"/*
+}
+
+# Answers at all: a server that refuses plain operations still answers the probe.
+answers() {
+  local rc=0
+  ldapsearch -x -H "$1" -b "" -s base >/dev/null 2>&1 || rc=$?
+  [ "$rc" = 0 ] || [ "$rc" = 13 ]
+}
+
+# The listeners of this server, as slapd -h wants them.
+urls() {
+  local u="ldap://127.0.0.1:$1/"
+  [ -n "${2:-}" ] && u+=" ldaps://127.0.0.1:$2/"
+  echo "$u"
+}
+
 start() {
   shift 2
+  local tls="" sizelimit="sizelimit unlimited"
+  while [ "${1:-}" = --tls ] || [ "${1:-}" = --limits ]; do
+    [ "$1" = --tls ] && tls=1
+    [ "$1" = --limits ] && sizelimit="sizelimit size.soft=500 size.prtotal=unlimited"
+    shift
+  done
   stop
-  rm -rf "$dir/db"
+  rm -rf "$dir/db" "$dir/tls-port"
   mkdir -p "$dir/db"
+  local security=""
+  if [ -n "$tls" ]; then
+    make_certificates
+    security="TLSCACertificateFile $dir/tls/ca.pem
+TLSCertificateFile $dir/tls/server.pem
+TLSCertificateKeyFile $dir/tls/server.key
+security tls=1"
+  fi
   cat >"$dir/slapd.conf" <<CONF
 include /etc/ldap/schema/core.schema
 include /etc/ldap/schema/cosine.schema
@@ -33,7 +81,8 @@ include /etc/ldap/schema/inetorgperson.schema
 modulepath /usr/lib/ldap
 moduleload back_mdb
 pidfile $dir/slapd.pid
-sizelimit unlimited
+$sizelimit
+$security
 database mdb
 maxsize 268435456
 suffix "dc=example,dc=com"
@@ -47,12 +96,14 @@ CONF
   done
   # A port may be taken between the choice and the bind: try a few.
   for _ in $(seq 20); do
-    local port=$((20000 + RANDOM % 30000))
-    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" 2>"$dir/slapd.log"; then
+    local port=$((20000 + RANDOM % 30000)) tls_port=""
+    [ -n "$tls" ] && tls_port=$((port + 1))
+    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "$(urls "$port" "$tls_port")" 2>"$dir/slapd.log"; then
       for _ in $(seq 50); do
-        if ldapsearch -x -H "ldap://127.0.0.1:$port" -b "" -s base >/dev/null 2>&1; then
+        if answers "ldap://127.0.0.1:$port"; then
           echo "$port" >"$dir/port"
-          echo "slapd listening on 127.0.0.1:$port"
+          [ -n "$tls_port" ] && echo "$tls_port" >"$dir/tls-port"
+          echo "slapd listening on 127.0.0.1:$port${tls_port:+ and ldaps on $tls_port}"
           return 0
         fi
         sleep 0.1
@@ -66,13 +117,14 @@ CONF
 
 restart() {
   stop
-  local port
+  local port tls_port=""
   port=$(cat "$dir/port")
+  [ -f "$dir/tls-port" ] && tls_port=$(cat "$dir/tls-port")
   for _ in $(seq 50); do
     # The old socket may linger a moment after a kill.
-    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" 2>>"$dir/slapd.log"; then
+    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "$(urls "$port" "$tls_port")" 2>>"$dir/slapd.log"; then
       for _ in $(seq 50); do
-        ldapsearch -x -H "ldap://127.0.0.1:$port" -b "" -s base >/dev/null 2>&1 && return 0
+        answers "ldap://127.0.0.1:$port" && return 0
         sleep 0.1
       done
     fi

@@ -1,6 +1,8 @@
 #include "memory_ldap.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace quillon::test {
 
@@ -10,7 +12,13 @@ MemoryLdap* g_memory = nullptr;
 
 struct Response {
   std::vector<MemoryEntry> entries;  // a snapshot: entries are handed out as pointers into it
+  bool paged = false;                // answers a page control
+  std::string cookie;                // where the next page starts; empty after the last
 };
+
+// A page control's value here is "<page size>:<cookie>", the cookie being the index of
+// the page's first entry as text.
+constexpr char kPageOid[] = "1.2.840.113556.1.4.319";
 
 struct BerState {
   size_t next = 0;
@@ -68,10 +76,11 @@ ULONG LDAPAPI Unbind(LDAP* ld) {
 }
 
 ULONG LDAPAPI SearchExtS(LDAP*, const PCHAR base, ULONG scope, const PCHAR filter, PCHAR attrs[],
-                         ULONG, PLDAPControlA*, PLDAPControlA*, l_timeval* timeout,
+                         ULONG, PLDAPControlA* server_controls, PLDAPControlA*, l_timeval* timeout,
                          ULONG size_limit, LDAPMessage** response) {
   MemoryLdap& m = *g_memory;
   ++m.searches;
+  if (m.search_delay_ms) Sleep(m.search_delay_ms);
   m.base = base;
   m.filter = filter;
   m.scope = scope;
@@ -80,9 +89,22 @@ ULONG LDAPAPI SearchExtS(LDAP*, const PCHAR base, ULONG scope, const PCHAR filte
   m.attrs.clear();
   m.attrs_null = attrs == nullptr;
   for (PCHAR* a = attrs; a && *a; ++a) m.attrs.emplace_back(*a);
+  m.time_limits.push_back(m.time_limit);
   *response = nullptr;
   if (m.no_response) return m.search_rc;
-  auto* r = new Response{m.entries};
+  auto* r = new Response{m.entries, false, {}};
+  for (PLDAPControlA* c = server_controls; c && *c; ++c) {
+    if (strcmp((*c)->ldctl_oid, kPageOid) != 0) continue;
+    const std::string value((*c)->ldctl_value.bv_val, (*c)->ldctl_value.bv_len);
+    const size_t size = std::stoul(value), colon = value.find(':');
+    m.page_sizes.push_back(static_cast<ULONG>(size));
+    if (!m.paging) break;
+    const size_t from = colon + 1 < value.size() ? std::stoul(value.substr(colon + 1)) : 0;
+    const size_t to = std::min(from + size, m.entries.size());
+    r->entries.assign(m.entries.begin() + from, m.entries.begin() + to);
+    r->paged = true;
+    if (to < m.entries.size()) r->cookie = std::to_string(to);
+  }
   g_last_response = r;
   ++m.outstanding;
   *response = AsMessage(r);
@@ -168,6 +190,68 @@ ULONG LDAPAPI MsgFree(LDAPMessage* response) {
   return 0;
 }
 
+LDAPControlA* NewControl(const std::string& value, bool critical) {
+  ++g_memory->outstanding;
+  return new LDAPControlA{const_cast<PCHAR>(kPageOid),
+                          {static_cast<ULONG>(value.size()), Copy(value)},
+                          static_cast<BOOLEAN>(critical)};
+}
+
+ULONG LDAPAPI ControlFree(LDAPControlA* control) {
+  if (!control) return 0;
+  --g_memory->outstanding;
+  MemFree(control->ldctl_value.bv_val);
+  delete control;
+  return 0;
+}
+
+ULONG LDAPAPI ControlsFree(LDAPControlA** controls) {
+  if (!controls) return 0;
+  --g_memory->outstanding;
+  for (LDAPControlA** c = controls; *c; ++c) ControlFree(*c);
+  delete[] controls;
+  return 0;
+}
+
+ULONG LDAPAPI CreatePageControl(LDAP*, ULONG size, berval* cookie, UCHAR critical,
+                                PLDAPControlA* control) {
+  g_memory->critical = critical != 0;
+  const std::string from = cookie ? std::string(cookie->bv_val, cookie->bv_len) : "";
+  *control = NewControl(std::to_string(size) + ":" + from, critical);
+  return 0;
+}
+
+ULONG LDAPAPI ParseResult(LDAP*, LDAPMessage* response, ULONG* rc, PCHAR*, PCHAR*, PCHAR**,
+                          PLDAPControlA** controls, BOOLEAN) {
+  *rc = 0;
+  *controls = nullptr;
+  const Response* r = AsResponse(response);
+  if (!r->paged) return 0;
+  ++g_memory->outstanding;
+  *controls = new PLDAPControlA[2]{NewControl("0:" + r->cookie, false), nullptr};
+  return 0;
+}
+
+ULONG LDAPAPI ParsePageControl(LDAP*, PLDAPControlA* controls, ULONG* estimate, berval** cookie) {
+  *estimate = 0;
+  *cookie = nullptr;
+  for (PLDAPControlA* c = controls; c && *c; ++c) {
+    const std::string value((*c)->ldctl_value.bv_val, (*c)->ldctl_value.bv_len);
+    ++g_memory->outstanding;
+    const std::string text = value.substr(value.find(':') + 1);
+    *cookie = new berval{static_cast<ULONG>(text.size()), Copy(text)};
+    return 0;
+  }
+  return LDAP_CONTROL_NOT_FOUND;
+}
+
+void LDAPAPI BvFree(berval* value) {
+  if (!value) return;
+  --g_memory->outstanding;
+  MemFree(value->bv_val);
+  delete value;
+}
+
 LdapLibrary MakeTable() {
   LdapLibrary t = SystemLdapLibrary();  // err2string and the rest stay real
   t.open = Open;
@@ -189,6 +273,12 @@ LdapLibrary MakeTable() {
   t.value_free_len = ValueFreeLen;
   t.memfree = MemFree;
   t.msgfree = MsgFree;
+  t.create_page_control = CreatePageControl;
+  t.parse_result = ParseResult;
+  t.parse_page_control = ParsePageControl;
+  t.control_free = ControlFree;
+  t.controls_free = ControlsFree;
+  t.bvfree = BvFree;
   return t;
 }
 

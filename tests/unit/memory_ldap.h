@@ -23,9 +23,11 @@ class MemoryLdap {
   ~MemoryLdap();  // puts wldap32 back
 
   std::vector<MemoryEntry> entries;
-  ULONG search_rc = 0;       // with a non-zero code the response is still handed out
-  bool no_response = false;  // the search hands out no response at all
-  bool count_fails = false;  // count_entries answers -1
+  ULONG search_rc = 0;        // with a non-zero code the response is still handed out
+  bool no_response = false;   // the search hands out no response at all
+  bool count_fails = false;   // count_entries answers -1
+  DWORD search_delay_ms = 0;  // each search answers this late
+  bool paging = true;         // false: the page control is ignored, as without paging support
 
   // What the last search asked for.
   std::string base, filter;
@@ -33,6 +35,10 @@ class MemoryLdap {
   long time_limit = -1;  // -1: no time-out passed
   std::vector<std::string> attrs;
   bool attrs_null = false;
+
+  std::vector<ULONG> page_sizes;  // every paged request since the last clear
+  std::vector<long> time_limits;  // every request's time-out since the last clear
+  bool critical = false;          // the last page control's criticality
 
   int searches = 0;
   int outstanding = 0;  // responses, texts, value arrays and sessions not yet given back

@@ -81,6 +81,59 @@ TEST_F(OperationTest, ValidationStopsBeforeAnyCallInItsOrder) {
   EXPECT_EQ(FieldsOf(ldap_).is_error, 1);
 }
 
+TEST_F(OperationTest, UnknownEncryptionRefusesAfterTheOperationsOwnChecks) {
+  ComPtr<ILdap2> ldap2;
+  ldap_.As(IID_ILdap2, &ldap2);
+  ldap2->put_Encryption(Bstr(L"tls").Get());
+  ldap_->Delete();
+  EXPECT_EQ(Reason(), "Please specify valid value for DN");
+  Dn(L"cn", L"Ann");
+  ldap_->ModifyDN();
+  EXPECT_EQ(Reason(), "Please specify valid value for new RDN");
+  ldap_->Add();
+  EXPECT_EQ(Reason(), "Please specify atleast necessary Attributes");
+  Variant result;
+  ldap_->Query(result.Get());
+  EXPECT_EQ(Reason(), "Please specify Encryption as none, ldaps or starttls");
+  EXPECT_TRUE(lib_.calls.empty());
+}
+
+// Each Encryption opens its own kind of session; a StartTLS that fails ends the
+// operation before the bind, so the password never travels in clear text.
+TEST_F(OperationTest, EncryptionChoosesTheSessionAndNeverBindsInClear) {
+  ComPtr<ILdap2> ldap2;
+  ldap_.As(IID_ILdap2, &ldap2);
+  Dn(L"cn", L"Ann");
+  Put(&ILdap::put_UserName, L"cn=admin");
+  Put(&ILdap::put_Password, L"pw");
+  ldap2->put_Encryption(Bstr(L" LDAPS ").Get());
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls, (Calls{"sslinit \"127.0.0.1\" 636 1", "option version 3",
+                               "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
+                               "delete \"cn=Ann\"", "unbind"}));
+  ldap2->put_Encryption(Bstr(L"StartTLS").Get());
+  lib_.calls.clear();
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls[0], "init \"127.0.0.1\" 389") << "the default port follows Encryption";
+  EXPECT_EQ(lib_.calls[2], "start_tls");
+  EXPECT_EQ(lib_.calls[3], "bind_s \"cn=admin\" \"pw\" record size 0 time 0");
+  lib_.start_tls_rc = LDAP_UNAVAILABLE;
+  lib_.calls.clear();
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls,
+            (Calls{"init \"127.0.0.1\" 389", "option version 3", "start_tls", "unbind"}));
+  EXPECT_EQ(Reason(), "text 52");
+  ldap_->put_Port(1636);
+  ldap2->put_Encryption(Bstr(L"ldaps").Get());
+  lib_.calls.clear();
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls[0], "sslinit \"127.0.0.1\" 1636 1") << "a port the page sets is kept";
+  ldap2->put_Encryption(Bstr(L"").Get());
+  lib_.calls.clear();
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls[0], "open \"127.0.0.1\" 1636");
+}
+
 TEST_F(OperationTest, ModifyDnRemovesTheOldValue) {
   Dn(L"ou", L"People");
   Dn(L"cn", L"Ann");

@@ -311,6 +311,74 @@ TEST_F(QueryTest, NoMatchIsAnErrorOnlyWithoutAList) {
   EXPECT_EQ(Table(), "cn:;");
 }
 
+// Seven entries whose sort keys are spread over the pages, and a name that only the last
+// page carries.
+std::vector<MemoryEntry> Spread() {
+  std::vector<MemoryEntry> entries;
+  for (const char* key : {"g", "c", "e", "a", "c", "b", "f"}) {
+    const std::string cn = key + std::to_string(entries.size());
+    entries.push_back({"cn=" + cn, {{"cn", {cn}}, {"sn", {key}}}});
+  }
+  entries.back().attributes.push_back({"mail", {"late"}});
+  return entries;
+}
+
+TEST_F(QueryTest, PagesGiveThePlainResultSortedOverAllOfThem) {
+  lib_.entries = Spread();
+  for (const wchar_t* attributes : {L"cn;sn", L""}) {
+    SCOPED_TRACE(testing::Message() << "Attributes '" << ToAnsi(attributes) << "'");
+    Set(&ILdap::put_Attributes, attributes);
+    Set(&ILdap::put_Sort, L"sn");
+    ldap_->put_SortAscending(0);
+    lib_.page_sizes.clear();
+    ASSERT_NE(Run(), nullptr);
+    const std::string plain = Table();
+    EXPECT_TRUE(lib_.page_sizes.empty()) << "PageSize 0 sends no page control";
+    ComPtr<ILdap2> ldap2;
+    ldap_.As(IID_ILdap2, &ldap2);
+    ldap2->put_PageSize(2);
+    ASSERT_NE(Run(), nullptr);
+    EXPECT_EQ(Table(), plain);
+    EXPECT_EQ(lib_.page_sizes, (std::vector<ULONG>{2, 2, 2, 2}));
+    EXPECT_FALSE(lib_.critical) << "a server without paging must still answer";
+    ldap2->put_PageSize(0);
+  }
+  EXPECT_EQ(lib_.outstanding, 0) << "every page, control and cookie given back";
+}
+
+TEST_F(QueryTest, PagedSearchKeepsThePlainLimitsAndServersWithoutPaging) {
+  lib_.entries = Spread();
+  Set(&ILdap::put_Attributes, L"cn");
+  ComPtr<ILdap2> ldap2;
+  ldap_.As(IID_ILdap2, &ldap2);
+  ldap2->put_PageSize(2);
+  ldap_->put_MaxRows(3);
+  EXPECT_EQ(Run(), nullptr);
+  EXPECT_EQ(FieldsOf(ldap_).error_reason, LdapErrorText(LDAP_SIZELIMIT_EXCEEDED));
+  EXPECT_EQ(lib_.page_sizes.size(), 2u) << "no page read after the limit is passed";
+  ldap_->put_MaxRows(7);
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(Table(), "cn: g0 c1 e2 a3 c4 b5 f6;");
+
+  lib_.paging = false;  // the server ignores the control and sends everything at once
+  lib_.searches = 0;
+  ASSERT_NE(Run(), nullptr);
+  EXPECT_EQ(Table(), "cn: g0 c1 e2 a3 c4 b5 f6;");
+  EXPECT_EQ(lib_.searches, 1);
+
+  // Timeout bounds the whole search, not each page: three pages of 0.6 s exceed 1 s.
+  lib_.paging = true;
+  lib_.search_delay_ms = 600;
+  lib_.time_limits.clear();
+  ldap2->put_PageSize(3);
+  ldap_->put_Timeout(1);
+  EXPECT_EQ(Run(), nullptr);
+  EXPECT_EQ(FieldsOf(ldap_).error_reason, LdapErrorText(LDAP_TIMEOUT));
+  EXPECT_EQ(lib_.time_limits.size(), 2u);
+  EXPECT_EQ(lib_.time_limits[1], 0) << "the second page gets what is left of the second";
+  EXPECT_EQ(lib_.outstanding, 0);
+}
+
 TEST_F(QueryTest, CollectionsAsAScriptHostUsesThem) {
   lib_.entries = People();
   Set(&ILdap::put_Attributes, L"cn;mail");

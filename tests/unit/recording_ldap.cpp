@@ -16,8 +16,8 @@ void Log(std::string line) {
   g_recorder->calls.push_back(std::move(line));
 }
 
-LDAP* LDAPAPI Open(const PCHAR host, ULONG port) {
-  Log("open " + Text(host) + " " + std::to_string(port));
+LDAP* NewSession(const std::string& call) {
+  Log(call);
   if (g_recorder->open_error) {
     SetLastError(g_recorder->open_error);
     return nullptr;
@@ -26,10 +26,30 @@ LDAP* LDAPAPI Open(const PCHAR host, ULONG port) {
   return new LDAP{};
 }
 
+LDAP* LDAPAPI Open(const PCHAR host, ULONG port) {
+  return NewSession("open " + Text(host) + " " + std::to_string(port));
+}
+LDAP* LDAPAPI Init(const PCHAR host, ULONG port) {
+  return NewSession("init " + Text(host) + " " + std::to_string(port));
+}
+LDAP* LDAPAPI SslInit(PCHAR host, ULONG port, int secure) {
+  return NewSession("sslinit " + Text(host) + " " + std::to_string(port) + " " +
+                    std::to_string(secure));
+}
+
+ULONG LDAPAPI StartTls(LDAP*, PULONG server_rc, LDAPMessage** result, PLDAPControlA*,
+                       PLDAPControlA*) {
+  Log("start_tls");
+  *server_rc = 0;
+  *result = nullptr;
+  return g_recorder->start_tls_rc;
+}
+
 ULONG LDAPAPI SetOption(LDAP*, int option, const void* value) {
-  const char* name = option == LDAP_OPT_SIZELIMIT   ? "size"
-                     : option == LDAP_OPT_TIMELIMIT ? "time"
-                                                    : "other";
+  const char* name = option == LDAP_OPT_SIZELIMIT          ? "size"
+                     : option == LDAP_OPT_TIMELIMIT        ? "time"
+                     : option == LDAP_OPT_PROTOCOL_VERSION ? "version"
+                                                           : "other";
   Log(std::string("option ") + name + " " + std::to_string(*static_cast<const ULONG*>(value)));
   return 0;
 }
@@ -134,6 +154,9 @@ ULONG LDAPAPI MsgFree(LDAPMessage* m) {
 LdapLibrary MakeTable() {
   LdapLibrary t = SystemLdapLibrary();  // calls not faked here are never reached
   t.open = Open;
+  t.init = Init;
+  t.sslinit = SslInit;
+  t.start_tls_s = StartTls;
   t.set_option = SetOption;
   t.simple_bind_s = BindS;
   t.simple_bind = Bind;

@@ -19,6 +19,7 @@ class RecordingLdap {
   std::vector<std::string> calls;
   DWORD open_error = 0;  // non-zero: open fails with this last error
   ULONG bind_rc = 0;
+  ULONG start_tls_rc = 0;
   ULONG request_rc = 0;                // delete, rename, add, modify
   std::map<ULONG, const char*> texts;  // err2string answers; others get "text <code>"
   int open_sessions = 0;

@@ -26,7 +26,7 @@ struct Member {
 
 ComPtr<ITypeLib> Library() {
   ComPtr<ITypeLib> library;
-  EXPECT_EQ(LoadRegTypeLib(LIBID_QUILLONLib, 1, 0, 0, library.Put()), S_OK);
+  EXPECT_EQ(LoadRegTypeLib(LIBID_QUILLONLib, 1, 1, 0, library.Put()), S_OK);
   return library;
 }
 
@@ -99,14 +99,14 @@ TEST(TypeLibrary, LibraryAndClass) {
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
   EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 0);
+  EXPECT_EQ(attr->wMinorVerNum, 1);
   EXPECT_EQ(attr->lcid, 0u);
   EXPECT_EQ(attr->syskind, SYS_WIN64);
   library->ReleaseTLibAttr(attr);
   Bstr name, help;
   library->GetDocumentation(-1, name.Put(), help.Put(), nullptr, nullptr);
   EXPECT_STREQ(name.Get(), L"QUILLONLib");
-  EXPECT_STREQ(help.Get(), L"Quillon 1.0 Type Library");
+  EXPECT_STREQ(help.Get(), L"Quillon 1.1 Type Library");
 
   ComPtr<ITypeInfo> coclass;
   ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Ldap, coclass.Put()), S_OK);
@@ -119,6 +119,11 @@ TEST(TypeLibrary, LibraryAndClass) {
   int impl_flags = 0;
   coclass->GetImplTypeFlags(0, &impl_flags);
   EXPECT_TRUE(impl_flags & IMPLTYPEFLAG_FDEFAULT);
+  HREFTYPE ref = 0;
+  ComPtr<ITypeInfo> default_interface;
+  coclass->GetRefTypeOfImplType(0, &ref);
+  coclass->GetRefTypeInfo(ref, default_interface.Put());
+  EXPECT_EQ(Name(default_interface.Get(), MEMBERID_NIL), L"ILdap2");
   // Result classes exist only as interfaces.
   UINT coclasses = 0;
   for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
@@ -168,6 +173,21 @@ TEST(TypeLibrary, ILdapMembers) {
           {0x1A, M, L"NewRDN", {L"Attribute", L"Value"}, L"method NewRDN", {VT_BSTR, VT_BSTR}},
           {0x1D, P, L"ServerName", {}, L"property ServerName", {VT_BSTR}},
       });
+}
+
+// ILdap2 adds its own members after everything of ILdap, which it derives from.
+TEST(TypeLibrary, ILdap2ExtendsILdap) {
+  ExpectMembers(IID_ILdap2, L"ILdap2 Interface",
+                {{0x1E, P, L"PageSize", {}, L"property PageSize", {VT_I4}},
+                 {0x1F, P, L"Encryption", {}, L"property Encryption", {VT_BSTR}}});
+  ComPtr<ITypeInfo> dispatch, vtable, base;
+  ASSERT_EQ(Library()->GetTypeInfoOfGuid(IID_ILdap2, dispatch.Put()), S_OK);
+  HREFTYPE ref = 0;
+  dispatch->GetRefTypeOfImplType(-1, &ref);
+  dispatch->GetRefTypeInfo(ref, vtable.Put());
+  vtable->GetRefTypeOfImplType(0, &ref);
+  vtable->GetRefTypeInfo(ref, base.Put());
+  EXPECT_EQ(Name(base.Get(), MEMBERID_NIL), L"ILdap");
 }
 
 const std::vector<Member> kCollectionMembers = {
@@ -233,6 +253,36 @@ TEST(Dispatch, NamesResolveWithoutRegardToCaseAndArgumentsAreCoerced) {
       ldap->Invoke(0x2, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr),
       S_OK);
   EXPECT_EQ(test::FieldsOf(ldap).port, 389);
+}
+
+// Pages and compiled clients of either interface reach the same object; late binding
+// knows every member of both.
+TEST(Dispatch, OneObjectAnswersBothInterfaces) {
+  ComPtr<ILdap> ldap = test::NewLdap();
+  ComPtr<ILdap2> ldap2;
+  ASSERT_EQ(ldap.As(IID_ILdap2, &ldap2), S_OK);
+  ComPtr<ILdap> back;
+  ASSERT_EQ(ldap2.As(IID_ILdap, &back), S_OK);
+  EXPECT_EQ(back.Get(), ldap.Get());
+  ldap2->put_PageSize(500);
+  ldap->put_Timeout(3);
+  EXPECT_EQ(test::FieldsOf(ldap).page_size, 500);
+  EXPECT_EQ(test::FieldsOf(ldap).timeout, 3);
+  for (auto [name, want] : {std::pair{L"pagesize", 0x1E}, {L"ENCRYPTION", 0x1F}, {L"Port", 0x2}}) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    ASSERT_EQ(ldap->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << name;
+    EXPECT_EQ(id, want);
+  }
+  Variant text;
+  V_VT(text.Get()) = VT_BSTR;
+  V_BSTR(text.Get()) = SysAllocString(L"ldaps");
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS params{text.Get(), &put, 1, 1};
+  ASSERT_EQ(
+      ldap->Invoke(0x1F, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr),
+      S_OK);
+  EXPECT_EQ(test::FieldsOf(ldap).encryption, Encryption::kLdaps);
 }
 
 TEST(Dispatch, TypeDescriptionsLoadOncePerProcess) {

@@ -1,0 +1,134 @@
+// Paging and encryption through the real wldap32 against a slapd that refuses anything
+// not encrypted, limits plain searches to 500 entries and holds 2,000 under ou=Many
+// (tests/support/slapd.sh --tls --limits). The limits do not apply to the manager, so
+// the searches that must meet them bind as a normal user.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+
+#include "module/ansi_text.h"
+#include "module/variant.h"
+#include "results/result_tree.h"
+#include "session/connection.h"
+#include "test_support.h"
+
+namespace quillon {
+namespace {
+
+using test::FieldsOf;
+
+std::string ReadPort(const char* name) {
+  const char* dir = std::getenv("QUILLON_SECURE_SLAPD_DIR");
+  std::string port;
+  if (dir) std::ifstream(std::string(dir) + "/" + name) >> port;
+  return port;
+}
+
+class SecureDirectoryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = ReadPort("port");
+    tls_port_ = ReadPort("tls-port");
+    if (port_.empty() || tls_port_.empty()) {
+      GTEST_SKIP() << "QUILLON_SECURE_SLAPD_DIR names no directory";
+    }
+  }
+  // A new object searching ou=Many for every cn, sorted by sn, through Encryption.
+  ComPtr<ILdap2> Searcher(const wchar_t* encryption, bool manager = false) const {
+    ComPtr<ILdap> ldap = test::NewLdap();
+    ComPtr<ILdap2> ldap2;
+    ldap.As(IID_ILdap2, &ldap2);
+    ldap2->put_ServerName(Bstr(L"127.0.0.1").Get());
+    const bool ldaps = std::wstring(encryption) == L"ldaps";
+    ldap2->put_Port(std::stol(ldaps ? tls_port_ : port_));
+    ldap2->put_Encryption(Bstr(encryption).Get());
+    ldap2->put_UserName(
+        Bstr(manager ? L"cn=admin,dc=example,dc=com" : L"cn=reader,dc=example,dc=com").Get());
+    ldap2->put_Password(Bstr(manager ? L"secret" : L"reader-secret").Get());
+    for (const wchar_t* dc : {L"com", L"example"}) ldap2->DN(Bstr(L"dc").Get(), Bstr(dc).Get());
+    ldap2->DN(Bstr(L"ou").Get(), Bstr(L"Many").Get());
+    ldap2->put_Attributes(Bstr(L"sn;cn").Get());
+    ldap2->put_Sort(Bstr(L"sn").Get());
+    return ldap2;
+  }
+  // Runs Query; every row as "sn cn", or the error text.
+  static std::vector<std::string> Rows(const ComPtr<ILdap2>& ldap) {
+    Variant result;
+    ldap->Query(result.Get());
+    const LdapFields& f = static_cast<CLdap*>(ldap.Get())->Fields();
+    if (!V_DISPATCH(result.Get())) return {f.error_reason};
+    std::vector<std::string> rows;
+    const ResultTree& tree = *f.result_tree;
+    for (size_t r = 0; r < tree.columns[0].cells.size(); ++r) {
+      std::string row;
+      for (const ResultColumn& c : tree.columns) {
+        for (const ResultValue& v : c.ValuesOf(c.cells[r])) row += std::string(v.Text()) + " ";
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  std::string port_, tls_port_;
+};
+
+const std::string kSizeLimit = "Size Limit Exceeded";
+
+TEST_F(SecureDirectoryTest, PagesReadPastTheServersLimitInThePlainOrder) {
+  const std::vector<std::string> all = Rows(Searcher(L"ldaps", true));
+  ASSERT_EQ(all.size(), 2000u) << all[0];
+  ComPtr<ILdap2> reader = Searcher(L"starttls");
+  EXPECT_EQ(Rows(reader), std::vector<std::string>{kSizeLimit});
+  reader->put_PageSize(500);
+  EXPECT_EQ(Rows(reader), all) << "sorted over all pages exactly as one plain search";
+  reader->put_PageSize(5000);
+  EXPECT_EQ(Rows(reader).size(), 2000u);
+  reader->put_PageSize(500);
+  reader->put_MaxRows(1000);
+  EXPECT_EQ(Rows(reader), std::vector<std::string>{kSizeLimit});
+}
+
+TEST_F(SecureDirectoryTest, EncryptedSearchesAndWritesWhereClearTextIsRefused) {
+  const std::string refused = "Confidentiality Required";
+  for (const wchar_t* encryption : {L"none", L"ldaps", L"starttls"}) {
+    SCOPED_TRACE(testing::Message() << ToAnsi(encryption));
+    const bool plain = std::wstring(encryption) == L"none";
+    ComPtr<ILdap2> ldap = Searcher(encryption, true);
+    ldap->put_Filter(Bstr(L"(cn=m000*)").Get());
+    const std::vector<std::string> rows = Rows(ldap);
+    EXPECT_EQ(rows.size(), plain ? 1u : 10u);
+    if (plain) {
+      EXPECT_EQ(rows[0], refused);
+    }
+    ldap->DN(Bstr(L"cn").Get(), Bstr(L"written").Get());
+    for (auto [name, value] : {std::pair{L"objectClass", L"person"}, {L"sn", L"W"}}) {
+      Variant v;
+      V_VT(v.Get()) = VT_BSTR;
+      V_BSTR(v.Get()) = SysAllocString(value);
+      ldap->AttributeAdd(Bstr(name).Get(), *v.Get(), -1);
+    }
+    ldap->Add();
+    const LdapFields& f = static_cast<CLdap*>(ldap.Get())->Fields();
+    EXPECT_EQ(f.error_reason, plain ? refused : "");
+    if (!plain) ldap->Delete();
+    EXPECT_EQ(f.error_reason, plain ? refused : "");
+  }
+}
+
+// Wine's library, asked for TLS on a port that speaks plain LDAP, never returns from the
+// first send; Timeout still ends the operation.
+TEST_F(SecureDirectoryTest, LdapsOnThePlainPortEndsAfterTimeout) {
+  ComPtr<ILdap2> ldap = Searcher(L"ldaps");
+  ldap->put_Port(std::stol(port_));
+  ldap->put_Timeout(2);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Rows(ldap), std::vector<std::string>{LdapErrorText(LDAP_TIMEOUT)});
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 3.5);
+}
+
+}  // namespace
+}  // namespace quillon
