@@ -227,8 +227,11 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
     f.connection = std::move(c.session);
     return true;
   }
-  f.SetError(c.rc != 0 ? LdapErrorText(static_cast<long>(c.rc))
-                       : SystemErrorText(static_cast<long>(c.open_error)));
+  if (c.rc != 0) {
+    f.SetError(LdapErrorText(static_cast<long>(c.rc)), static_cast<long>(c.rc));
+  } else {
+    f.SetError(SystemErrorText(static_cast<long>(c.open_error)));
+  }
   return false;
 }
 

@@ -54,6 +54,9 @@ struct LdapFields {
   std::shared_ptr<const ResultTree> result_tree;  // latest successful search
   std::vector<std::unique_ptr<unsigned char[]>> staged_value_pool;
   long is_error = 0;
+  // The LDAP result code of the last failure, -1 for a failure that is no LDAP result, 0
+  // after a successful search: as sticky as error_reason.
+  long error_code = 0;
   std::string error_reason;
   std::string component_name = "Quillon";
   std::string policy_refusal_text;
@@ -84,8 +87,9 @@ struct LdapFields {
   std::vector<StagedAttribute> staged_attributes;
 
   // An error is always this pair of writes; nothing else reports one.
-  void SetError(std::string message) {
+  void SetError(std::string message, long code = -1) {
     is_error = 1;
+    error_code = code;
     error_reason = std::move(message);
   }
 };

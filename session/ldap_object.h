@@ -44,7 +44,7 @@ class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap
   STDMETHODIMP put_FilterFile(BSTR value) override;
   STDMETHODIMP AttributeAdd(BSTR name, VARIANT value, LONG size) override;
   STDMETHODIMP AttributeModify(BSTR name, VARIANT value, LONG size, LONG add) override;
-  STDMETHODIMP AttributeDelete(BSTR name, VARIANT value, LONG size);
+
   STDMETHODIMP DN(BSTR attribute, BSTR value) override;
   STDMETHODIMP NewRDN(BSTR attribute, BSTR value) override;
   STDMETHODIMP put_ServerName(BSTR value) override;
@@ -52,6 +52,8 @@ class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap
   // ILdap2
   STDMETHODIMP put_PageSize(LONG value) override;
   STDMETHODIMP put_Encryption(BSTR value) override;
+  STDMETHODIMP get_ErrorCode(LONG* value) override;
+  STDMETHODIMP AttributeDelete(BSTR name, VARIANT value, LONG size) override;
 
  protected:
   CLdap() = default;

@@ -155,4 +155,10 @@ STDMETHODIMP CLdap::get_ErrorReason(BSTR* value) {
   });
 }
 
+STDMETHODIMP CLdap::get_ErrorCode(LONG* value) {
+  if (!value) return E_POINTER;
+  *value = f_.error_code;
+  return S_OK;
+}
+
 }  // namespace quillon

@@ -7,6 +7,7 @@ namespace quillon {
 
 void SetOutOfMemory(LdapFields& f) noexcept {
   f.is_error = 1;
+  f.error_code = LDAP_NO_MEMORY;
   try {
     f.error_reason = LdapErrorText(LDAP_NO_MEMORY);
   } catch (...) {
@@ -34,7 +35,7 @@ void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationR
   if (f.encryption == Encryption::kUnknown) return f.SetError(kUnknownEncryptionMessage);
   if (!ConnectAndBind(f, server)) return;
   const ULONG rc = request(f.connection.Get(), dn);
-  if (rc != 0) f.SetError(LdapErrorText(static_cast<long>(rc)));
+  if (rc != 0) f.SetError(LdapErrorText(static_cast<long>(rc)), static_cast<long>(rc));
   f.connection.Reset();
 }
 

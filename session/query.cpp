@@ -160,6 +160,7 @@ STDMETHODIMP CLdap::Query(VARIANT* result) {
           if (FAILED(FillQueryCollection(tree, collection.Put()))) return LDAP_NO_MEMORY;
           f_.result_tree = std::move(tree);
           f_.is_error = 0;
+          f_.error_code = 0;
           return 0;
         });
   });

@@ -117,6 +117,14 @@ std::vector<Member> LdapMembers() {
          V_BSTR(&v) = text.Get();
          return l->AttributeModify(Bstr(L"cn").Get(), v, 4, 0);
        }},
+      {"AttributeDelete", false,
+       [](ILdap* l) {
+         VARIANT v;
+         VariantInit(&v);
+         V_VT(&v) = VT_BSTR;
+         V_BSTR(&v) = text.Get();
+         return static_cast<ILdap2*>(l)->AttributeDelete(text.Get(), v, -1);
+       }},
   };
 }
 
@@ -306,6 +314,14 @@ TEST(ComBoundary, NoResultMemberLetsAnAllocationFailureOut) {
       [&] {
         VARIANT v;
         const HRESULT hr = cell->get_Value(&v);
+        if (SUCCEEDED(hr)) VariantClear(&v);
+        return hr;
+      },
+      [&] {
+        ComPtr<IQueryEntriesSub2> bytes;
+        cell->QueryInterface(IID_IQueryEntriesSub2, bytes.PutVoid());
+        VARIANT v;
+        const HRESULT hr = bytes->get_Bytes(&v);
         if (SUCCEEDED(hr)) VariantClear(&v);
         return hr;
       },

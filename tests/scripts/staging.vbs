@@ -20,7 +20,8 @@ Function NewLdap(rdn)
 End Function
 
 Sub Show(label, o)
-  WScript.Echo label & ": IsError=" & o.IsError & " ErrorReason=[" & o.ErrorReason & "]"
+  WScript.Echo label & ": IsError=" & o.IsError & " ErrorCode=" & o.ErrorCode & _
+               " ErrorReason=[" & o.ErrorReason & "]"
 End Sub
 
 ' Like Request.Form("x"): an object whose default value is the text.
@@ -92,6 +93,88 @@ Show "add an existing entry", o
 o.AttributeModify "title", "Changed", -1, 1
 o.Modify
 Show "successful modify after it", o
+
+' Removals, sent by Modify in call order with the other changes: one member of a group,
+' one text value, every value of an attribute; then a value that is not there, and every
+' value of an attribute the entry's class requires.
+Set o = NewLdap("Team")
+o.AttributeAdd "objectClass", "groupOfNames", -1
+o.AttributeAdd "cn", "Team", -1
+o.AttributeAdd "member", "cn=Ann,ou=Staging,dc=example,dc=com", -1
+o.AttributeAdd "member", "cn=Bob,ou=Staging,dc=example,dc=com", -1
+o.AttributeAdd "description", "one", -1
+o.AttributeAdd "description", "two", -1
+o.AttributeAdd "businessCategory", "sales", -1
+o.AttributeDelete "description", "one"
+o.Add
+Show "add with a removal staged", o
+Set o = NewLdap("Team")
+o.AttributeAdd "objectClass", "groupOfNames", -1
+o.AttributeAdd "cn", "Team", -1
+o.AttributeAdd "member", "cn=Ann,ou=Staging,dc=example,dc=com", -1
+o.AttributeAdd "member", "cn=Bob,ou=Staging,dc=example,dc=com", -1
+o.AttributeAdd "description", "one", -1
+o.AttributeAdd "description", "two", -1
+o.AttributeAdd "businessCategory", "sales", -1
+o.Add
+Show "add a group", o
+Set o = NewLdap("Team")
+o.AttributeModify "member", "cn=Cy,ou=Staging,dc=example,dc=com", -1, 1
+o.AttributeDelete "member", "cn=Ann,ou=Staging,dc=example,dc=com"
+o.AttributeDelete "description", " one "
+o.AttributeDelete "businessCategory"
+o.Modify
+Show "remove a member among other changes", o
+o.AttributeDelete "description", "not there"
+o.Modify
+Show "remove a value that is not there", o
+o.AttributeDelete "member"
+o.Modify
+Show "remove a required attribute", o
+
+' Bytes gives a binary value back as received: the photo copied to a new entry, and a
+' binary password removed by its own bytes.
+Dim q, r, rows, photo, sizes
+Set q = NewLdap("Changing")
+q.Scope = "base"
+q.Attributes = "jpegPhoto"
+Set r = q.Query
+Set rows = r(1).ValuesList
+photo = rows(1).Bytes
+sizes = rows(1).ValueSize
+WScript.Echo "photo: " & (UBound(photo) + 1) & " value, " & sizes(0) & " bytes, query error " & q.ErrorCode
+Set o = NewLdap("Photo Copy")
+o.AttributeAdd "objectClass", "inetOrgPerson", -1
+o.AttributeAdd "cn", "Photo Copy", -1
+o.AttributeAdd "sn", "Copy", -1
+o.AttributeAdd "jpegPhoto", photo(0), sizes(0)
+o.Add
+Show "add the copied photo", o
+Set o = NewLdap("Changing")
+o.AttributeModify "userPassword", "pw", 4, 1
+o.Modify
+q.Attributes = "userPassword"
+Set r = q.Query
+Set rows = r(1).ValuesList
+photo = rows(1).Bytes
+sizes = rows(1).ValueSize
+o.AttributeDelete "userPassword", photo(0), sizes(0)
+o.Modify
+Show "remove a binary value by its bytes (" & sizes(0) & ")", o
+
+' ErrorCode: the LDAP result code of the last failure, 0 again after a successful search.
+Set o = NewLdap("Nobody Here")
+o.Delete
+Show "delete a missing entry", o
+o.Password = "wrong"
+o.Delete
+Show "wrong password", o
+q.Password = "wrong"
+Set r = q.Query
+Show "search with a wrong password", q
+q.Password = "secret"
+Set r = q.Query
+Show "then a successful search", q
 
 ' Validation comes before any connection: nothing listens on port 1.
 Set o = CreateObject("Quillon.Ldap")

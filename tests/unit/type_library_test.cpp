@@ -179,7 +179,14 @@ TEST(TypeLibrary, ILdapMembers) {
 TEST(TypeLibrary, ILdap2ExtendsILdap) {
   ExpectMembers(IID_ILdap2, L"ILdap2 Interface",
                 {{0x1E, P, L"PageSize", {}, L"property PageSize", {VT_I4}},
-                 {0x1F, P, L"Encryption", {}, L"property Encryption", {VT_BSTR}}});
+                 {0x1F, P, L"Encryption", {}, L"property Encryption", {VT_BSTR}},
+                 {0x20, G, L"ErrorCode", {L"pVal"}, L"property ErrorCode", {R | VT_I4}},
+                 {0x21,
+                  M,
+                  L"AttributeDelete",
+                  {L"AttributeName", L"AttributeValue", L"ValSize"},
+                  L"method AttributeDelete",
+                  {VT_BSTR, VT_VARIANT, VT_I4}}});
   ComPtr<ITypeInfo> dispatch, vtable, base;
   ASSERT_EQ(Library()->GetTypeInfoOfGuid(IID_ILdap2, dispatch.Put()), S_OK);
   HREFTYPE ref = 0;
