@@ -117,20 +117,37 @@ STDMETHODIMP CQueryEntriesSub::ValueSize(VARIANT* sizes) {
   });
 }
 
+namespace {
+
+// element becomes a zero-based byte array holding the value's bytes as received.
+bool ByteArray(const ResultValue& v, VARIANT* element) {
+  SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(v.length));
+  if (!bytes) return false;
+  V_VT(element) = VT_ARRAY | VT_UI1;  // owned by element from here on
+  V_ARRAY(element) = bytes;
+  const SafeArrayData<unsigned char> data(bytes);
+  if (!data.Get()) return false;
+  if (v.length) memcpy(data.Get(), v.bytes, v.length);
+  return true;
+}
+
+}  // namespace
+
 STDMETHODIMP CQueryEntriesSub::get_Bytes(VARIANT* values) {
-  return ValueArray(values_, values, [](const ResultValue& v, VARIANT* element) {
-    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(v.length));
-    if (!bytes) return false;
-    V_VT(element) = VT_ARRAY | VT_UI1;  // owned by the outer array from here on
-    V_ARRAY(element) = bytes;
-    const SafeArrayData<unsigned char> data(bytes);
-    if (!data.Get()) return false;
-    if (v.length) memcpy(data.Get(), v.bytes, v.length);
-    return true;
-  });
+  return ValueArray(values_, values, ByteArray);
 }
 
 bool CQueryEntriesSub::ReadDirectly(DISPID id, const DISPPARAMS& params, VARIANT* result) {
+  // row.Bytes(0) in a script, as Response.BinaryWrite takes it: the array property read
+  // with an index gives that one value's bytes.
+  LONG index = 0;
+  if (id == 3 && params.cArgs == 1 && IntegerArgument(params.rgvarg[0], &index)) {
+    if (index < 0 || static_cast<size_t>(index) >= values_.size) return false;
+    VariantInit(result);
+    if (ByteArray(values_[static_cast<size_t>(index)], result)) return true;
+    VariantClear(result);
+    return false;
+  }
   if (params.cArgs != 0) return false;
   if (id == 1) return SUCCEEDED(get_Value(result));
   if (id == 2) return SUCCEEDED(ValueSize(result));

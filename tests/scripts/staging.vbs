@@ -147,7 +147,7 @@ Set o = NewLdap("Photo Copy")
 o.AttributeAdd "objectClass", "inetOrgPerson", -1
 o.AttributeAdd "cn", "Photo Copy", -1
 o.AttributeAdd "sn", "Copy", -1
-o.AttributeAdd "jpegPhoto", photo(0), sizes(0)
+o.AttributeAdd "jpegPhoto", rows(1).Bytes(0), sizes(0)
 o.Add
 Show "add the copied photo", o
 Set o = NewLdap("Changing")
