@@ -129,6 +129,8 @@ Connected OpenAndBind(const ConnectRequest& c) {
 // library, asked for TLS from the first byte on a port that speaks plain LDAP, spins
 // inside the first send for minutes, beyond the reach of any time-out it offers; the page
 // stops waiting after Timeout and the thread closes its session whenever it returns.
+volatile LONG g_running_connect_threads = 0;
+
 class ConnectWorker {
  public:
   static Connected Run(ConnectRequest request) {
@@ -167,8 +169,10 @@ class ConnectWorker {
     }
     module_ = module;
     ++refs_;
+    InterlockedIncrement(&g_running_connect_threads);
     HANDLE thread = CreateThread(nullptr, 0, &ConnectWorker::Work, this, 0, nullptr);
     if (!thread) {
+      InterlockedDecrement(&g_running_connect_threads);
       --refs_;
       FreeLibrary(module);
       return false;
@@ -191,6 +195,7 @@ class ConnectWorker {
     SetEvent(worker->done_);
     HMODULE module = worker->module_;
     worker->Release();
+    InterlockedDecrement(&g_running_connect_threads);
     FreeLibraryAndExitThread(module, 0);
     return 0;
   }
@@ -247,6 +252,10 @@ std::string LdapErrorText(long code) {
 std::string SystemErrorText(long code) {
   std::string text;
   return SystemMessage(static_cast<DWORD>(code), &text) ? text : "Unknown error";
+}
+
+LONG RunningConnectThreads() {
+  return g_running_connect_threads;
 }
 
 }  // namespace quillon

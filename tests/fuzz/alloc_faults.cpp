@@ -1,5 +1,7 @@
 #include "alloc_faults.h"
 
+#include <windows.h>
+
 #include <cstdlib>
 #include <new>
 
@@ -25,7 +27,8 @@ bool ShouldFail() {
   return true;
 }
 
-long long g_live_bytes = 0;
+// Counted with interlocked operations: an operation's connect thread allocates too.
+volatile LONGLONG g_live_bytes = 0;
 
 // Each block carries its size in front of it (16 bytes keep the alignment), so that the
 // bytes still allocated can be counted.
@@ -36,14 +39,15 @@ void* Allocate(std::size_t n) noexcept {
   auto* block = static_cast<unsigned char*>(std::malloc(n + kHeader));
   if (!block) return nullptr;
   *reinterpret_cast<std::size_t*>(block) = n;
-  g_live_bytes += static_cast<long long>(n);
+  InterlockedExchangeAdd64(&g_live_bytes, static_cast<LONGLONG>(n));
   return block + kHeader;
 }
 
 void Free(void* p) noexcept {
   if (!p) return;
   unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
-  g_live_bytes -= static_cast<long long>(*reinterpret_cast<std::size_t*>(block));
+  InterlockedExchangeAdd64(&g_live_bytes,
+                           -static_cast<LONGLONG>(*reinterpret_cast<std::size_t*>(block)));
   std::free(block);
 }
 
@@ -65,7 +69,7 @@ bool AllocationFaultFired() {
 }
 
 long long LiveAllocatedBytes() {
-  return g_live_bytes;
+  return InterlockedCompareExchange64(&g_live_bytes, 0, 0);
 }
 
 NoAllocationFaults::NoAllocationFaults() {
