@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, skipping those
-# already present (a full install takes minutes on a fresh machine). Wine's 32-bit part
-# (wine32:i386) is neither needed nor refused: wine-run.sh works with and without it.
+# Installs the Debian packages the build, the tests, the packages and the demo need,
+# skipping those already present (a full install takes minutes on a fresh machine).
+# The 32-bit component is tested under Wine's 32-bit part (wine32:i386), which needs the
+# i386 architecture in dpkg; it is added once.
 set -euo pipefail
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
-          slapd ldap-utils googletest cmake make)
+packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
+          wine wine64 wine32:i386 wixl msitools slapd ldap-utils googletest cmake make)
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+fail() {
+  echo "install-deps.sh: $1" >&2
+  echo "Do it by hand as root ($2) and run again." >&2
+  exit 1
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
+if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386 ||
+    fail "dpkg could not add the i386 architecture (for wine32:i386)." "dpkg --add-architecture i386"
+fi
 if ! "${sudo_cmd[@]}" apt-get update -q ||
    ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
-  echo "install-deps.sh: apt-get could not install: ${missing[*]}." >&2
-  echo "Install them by hand (as root: apt-get install ${missing[*]}) and run again." >&2
-  exit 1
+  fail "apt-get could not install: ${missing[*]}." "apt-get update; apt-get install ${missing[*]}"
 fi

@@ -97,9 +97,12 @@ HRESULT RegisterModuleTypeLibrary(const std::wstring& module_path) {
 }
 
 HRESULT UnregisterModuleTypeLibrary(const GUID& libid) {
-  const HRESULT hr = UnRegisterTypeLib(libid, 1, 1, LOCALE_NEUTRAL, SYS_WIN64);
+  // Only this build's own registration: the 32-bit and the 64-bit DLL register the same
+  // library side by side, under win32 and win64.
+  const SYSKIND own = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+  const HRESULT hr = UnRegisterTypeLib(libid, 1, 1, LOCALE_NEUTRAL, own);
   // Version 1.0 is what releases before ILdap2 registered; remove it too if it is there.
-  UnRegisterTypeLib(libid, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+  UnRegisterTypeLib(libid, 1, 0, LOCALE_NEUTRAL, own);
   return hr;
 }
 

@@ -25,9 +25,12 @@ struct ValueInfo {
 
 // Opens the key for reading and learns the value's type and size. On failure the output
 // holds the system's text for the code the registry returned.
+// Always the 64-bit registry view: a 32-bit process would otherwise be sent to
+// SOFTWARE\WOW6432Node, and a policy the administrator wrote once would not govern 32-bit
+// application pools. On 32-bit Windows the flag is ignored.
 bool OpenAndInspect(RegKey* key, ValueInfo* info, std::string* out, HKEY root,
                     const std::string& subkey, const char* value) {
-  LONG rc = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key->Put());
+  LONG rc = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key->Put());
   if (rc == ERROR_SUCCESS) {
     rc = RegQueryValueExA(key->Get(), value, nullptr, &info->type, nullptr, &info->size);
   }

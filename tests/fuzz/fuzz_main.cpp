@@ -157,7 +157,7 @@ void RunSession(const RunSettings& settings) {
     const DWORD handles = Handles();
     const long long heap = LiveAllocatedBytes();
     printf("round %u: private bytes %zu KiB, handles %lu, C++ heap %lld bytes\n", round,
-           bytes / 1024, handles, heap);
+           static_cast<size_t>(bytes / 1024), handles, heap);
     // The first two rounds warm up: heap arenas, type descriptions, the stand-in's statics.
     if (round == 1) {
       first_bytes = bytes;

@@ -855,7 +855,8 @@ uint64_t RunSessionCalls(Rng& rng, uint64_t first_call, uint64_t count,
       // Which steps leave memory behind: a diagnostic for a growth the rounds showed.
       const SIZE_T now = PrivateBytes();
       if (step > 0 && now > before + static_cast<SIZE_T>(settings.trace_memory_kib) * 1024) {
-        fprintf(stderr, "%s: +%zu KiB\n", CurrentAction(), (now - before) / 1024);
+        fprintf(stderr, "%s: +%zu KiB\n", CurrentAction(),
+                static_cast<size_t>((now - before) / 1024));
       }
       before = PrivateBytes();
     }

@@ -10,6 +10,7 @@
 #   admin-guide-test.sh <build dir> <QuillonPolicy.exe> <dll> <stand-in folder>
 #                       <work folder> <slapd folder> <guide>
 set -euo pipefail
+source "$(dirname "$0")/../support/system-programs.sh"  # QUILLON_ARCH=x86: 32-bit page
 build=${1:?build dir}
 tool=${2:?tool}
 dll=${3:?dll}
@@ -116,7 +117,7 @@ done < <(grep -E '^\| `[A-Z]:\\Web\\' "$guide")
 "$here/../support/register-dll.sh" "$build" "$dll" >/dev/null
 "$run" reg add "$key" /v LDAPServerInfo /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
 page=$(WINEPATH="$(winpath "$standin")" PATH_TRANSLATED='D:\Web\Shop\people\list.asp' \
-  "$run" cscript //nologo "$(winpath "$here/admin_guide_page.vbs")" 2>/dev/null | tr -d '\r')
+  "$run" "$cscript" //nologo "$(winpath "$here/admin_guide_page.vbs")" 2>/dev/null | tr -d '\r')
 expected_page=$(cat <<'OUT'
 Query: IsError=0 rows=1
 Delete: IsError=1 [Please contact your hosting administrator, as you are not allowed to use Delete method of Quillon component]

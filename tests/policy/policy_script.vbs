@@ -11,7 +11,15 @@ Set r = o.Query
 WScript.Echo "Query on the default server: IsError=" & o.IsError & " [" & o.ErrorReason & "] rows=" & r(1).ValuesList.Count
 
 ' The administrator points the default elsewhere: this object keeps what it was given.
-CreateObject("WScript.Shell").RegWrite "HKLM\SOFTWARE\Tesmarin\Varnex\LDAPServerInfo", "127.0.0.1:1", "REG_SZ"
+' With the 64-bit reg tool, as an administrator does: a 32-bit page's own RegWrite would go
+' to the 32-bit registry view, which the component rightly does not read.
+Dim shell, regTool
+Set shell = CreateObject("WScript.Shell")
+regTool = "%windir%\system32\reg.exe"
+If Replace(shell.ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%"), Chr(0), "") = "x86" Then
+  regTool = "%windir%\sysnative\reg.exe"   ' the 64-bit one, seen from a 32-bit process
+End If
+shell.Run regTool & " add HKLM\SOFTWARE\Tesmarin\Varnex /v LDAPServerInfo /t REG_SZ /d 127.0.0.1:1 /f", 0, True
 Set r = o.Query
 WScript.Echo "after the default moved: IsError=" & o.IsError & " rows=" & r(1).ValuesList.Count
 

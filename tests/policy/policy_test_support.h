@@ -21,7 +21,8 @@ inline std::string WindowsPath(std::string unix_path) {
   return "Z:" + unix_path;
 }
 
-// The policy store's registry key, emptied when made and removed when gone.
+// The policy store's registry key, emptied when made and removed when gone. Written in the
+// 64-bit registry view, where an administrator's tools write it, also by the 32-bit tests.
 class PolicyKey {
  public:
   PolicyKey() { Remove(); }
@@ -31,7 +32,7 @@ class PolicyKey {
 
   void SetRaw(const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicySubkey, 0, nullptr, 0, KEY_WRITE, nullptr,
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicySubkey, 0, nullptr, 0, kWrite, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size),
@@ -45,14 +46,15 @@ class PolicyKey {
   void SetDword(const char* name, DWORD value) { SetRaw(name, REG_DWORD, &value, sizeof(value)); }
   void Delete(const char* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicySubkey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicySubkey, 0, kWrite, &key) == ERROR_SUCCESS) {
       RegDeleteValueA(key, name);
       RegCloseKey(key);
     }
   }
 
  private:
-  static void Remove() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPolicySubkey); }
+  static constexpr REGSAM kWrite = KEY_WRITE | KEY_WOW64_64KEY;
+  static void Remove() { RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kPolicySubkey, KEY_WOW64_64KEY, 0); }
 };
 
 // A folder of the build tree for one test's INI files, made empty.

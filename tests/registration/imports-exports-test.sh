@@ -4,7 +4,9 @@
 # under the module name Quillon.DLL.
 set -euo pipefail
 dll=${1:?dll}
-dump=$(x86_64-w64-mingw32-objdump -p "$dll")
+# QUILLON_ARCH=x86: the 32-bit DLL, whose exports must be the plain names too.
+[ "${QUILLON_ARCH:-x64}" = x86 ] && objdump=i686-w64-mingw32-objdump || objdump=x86_64-w64-mingw32-objdump
+dump=$("$objdump" -p "$dll")
 system='^(advapi32|kernel32|msvcrt|oleaut32|ole32|wldap32|user32)\.dll$'
 status=0
 while read -r name; do

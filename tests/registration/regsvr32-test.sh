@@ -7,30 +7,20 @@
 #     unregister: those keys stay with the foreign subkeys, everything else of ours is
 #     gone, the CLSID key stays, the type library is no longer registered.
 set -euo pipefail
+source "$(dirname "$0")/../support/system-programs.sh"  # QUILLON_ARCH=x86: 32-bit tools
 build=${1:?build dir}
 dll=${2:?dll}
 here=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX="$build/wineprefix-registration"
+export WINEPREFIX="$build/wineprefix-registration-${QUILLON_ARCH:-x64}"
 run="$build/wine-run.sh"
-clsid='{3A21604A-75C7-4955-9ABF-55333D45F227}'
-libid='{90AB047F-EBC7-4C79-A2A5-675D86AA07A5}'
 path=$("$run" winepath -w "$dll" 2>/dev/null | tr -d '\r')
 folder=${path%\\*}
 
-dump() {  # the three trees of ours, with the module path written as <DLL>
-  for key in 'HKCR\Quillon.Ldap.1' 'HKCR\Quillon.Ldap' "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid"; do
-    if out=$("$run" reg query "$key" /s 2>/dev/null); then
-      printf '%s\n' "$out" | tr -d '\r' | sed '/^$/d'
-    else
-      echo "(no $key)"
-    fi
-  done | sed -e "s|$(printf '%s' "$path" | sed 's/[\\.]/\\&/g')|<DLL>|g" \
-             -e "s|$(printf '%s' "$folder" | sed 's/[\\.]/\\&/g')|<DIR>|g"
-}
+source "$here/registry-dump.sh"
 
 check() {  # compare the dump with an expected file
   local want="$here/$1"
-  if ! diff -u "$want" <(dump) >/tmp/regdiff.$$; then
+  if ! diff -u <(sed "s/\\\\win64\$/\\\\$library_platform/" "$want") <(dump) >/tmp/regdiff.$$; then
     echo "registry after $2 differs from $(basename "$want"):"
     tail -n +3 /tmp/regdiff.$$
     rm -f /tmp/regdiff.$$
@@ -42,24 +32,24 @@ check() {  # compare the dump with an expected file
 
 clean() {  # leftovers of an earlier run
   for key in 'HKCR\Quillon.Ldap.1' 'HKCR\Quillon.Ldap' "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid"; do
-    "$run" reg delete "$key" /f >/dev/null 2>&1 || true
+    "$run" "$regtool" delete "$key" /f >/dev/null 2>&1 || true
   done
 }
 clean
-"$run" regsvr32 /s "$path"
+"$run" "$regsvr32" /s "$path"
 check registered.expected "registration"
 
-"$run" reg add "HKCR\\CLSID\\$clsid\\Stale" /f >/dev/null 2>&1
-"$run" regsvr32 /s "$path"
+"$run" "$regtool" add "HKCR\\CLSID\\$clsid\\Stale" /f >/dev/null 2>&1
+"$run" "$regsvr32" /s "$path"
 check registered.expected "re-registration over a stale subkey"
 
-"$run" reg add 'HKCR\Quillon.Ldap\Foreign' /f >/dev/null 2>&1
-"$run" reg add "HKCR\\CLSID\\$clsid\\InprocServer32\\Foreign" /f >/dev/null 2>&1
-"$run" regsvr32 /u /s "$path"
+"$run" "$regtool" add 'HKCR\Quillon.Ldap\Foreign' /f >/dev/null 2>&1
+"$run" "$regtool" add "HKCR\\CLSID\\$clsid\\InprocServer32\\Foreign" /f >/dev/null 2>&1
+"$run" "$regsvr32" /u /s "$path"
 check unregistered-foreign.expected "unregistration with foreign subkeys"
-"$run" reg query 'HKCR\CLSID' >/dev/null 2>&1 || { echo "the CLSID key was removed"; exit 1; }
+"$run" "$regtool" query 'HKCR\CLSID' >/dev/null 2>&1 || { echo "the CLSID key was removed"; exit 1; }
 
 clean
-"$run" regsvr32 /s "$path"
-"$run" regsvr32 /u /s "$path"
+"$run" "$regsvr32" /s "$path"
+"$run" "$regsvr32" /u /s "$path"
 check unregistered.expected "plain unregistration"

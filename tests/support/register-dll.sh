@@ -4,6 +4,7 @@
 # Every failure says which step failed and what to try: with WINEDEBUG=-all Wine's own
 # loader errors are easy to miss.
 set -euo pipefail
+source "$(dirname "$0")/system-programs.sh"  # QUILLON_ARCH=x86: the 32-bit regsvr32
 build=${1:?build dir}
 shift
 run="$build/wine-run.sh"
@@ -36,19 +37,19 @@ for dll in "$@"; do
   [ -f "$dll" ] || { echo "register-dll.sh: $dll does not exist; build first (cmake/setup.sh)." >&2; exit 1; }
   path=$("$run" winepath -w "$dll" 2>"$log" | tr -d '\r') || rc=$?
   [ $rc -eq 0 ] && [ -n "$path" ] || fail $((rc ? rc : 1)) winepath -w "$dll"
-  "$run" regsvr32 /s "$path" >"$log" 2>&1 || rc=$?
-  [ $rc -eq 0 ] || fail $rc regsvr32 /s "$path"
+  "$run" "$regsvr32" /s "$path" >"$log" 2>&1 || rc=$?
+  [ $rc -eq 0 ] || fail $rc "$regsvr32" /s "$path"
   echo "registered $path"
 done
 
-# The script host must be the 64-bit one: a 32-bit cscript (what Wine's `wine` command
-# starts once Wine's 32-bit part is installed) cannot load the DLL, and every script then
-# stops without a word.
+# The script host must be of the DLL's width: a 32-bit cscript (what Wine's `wine` command
+# starts once Wine's 32-bit part is installed) cannot load the 64-bit DLL, and every script
+# then stops without a word.
 probe="$build/script-host-check.vbs"  # kept, so the hint below can be followed
 echo 'WScript.Echo "arch=" & Replace(CreateObject("WScript.Shell").ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%"), Chr(0), "")' >"$probe"
-arch=$("$run" cscript //nologo "$("$run" winepath -w "$probe" 2>/dev/null | tr -d '\r')" 2>"$log" | tr -d '\r') || rc=$?
-if [ "$arch" != arch=AMD64 ]; then
-  echo "register-dll.sh: cscript in $prefix is not the 64-bit script host (it said \"$arch\")." >&2
-  echo "It would not load 64-bit DLLs. $run must start Wine's 64-bit loader (wine64)." >&2
-  fail $((rc ? rc : 1)) cscript //nologo "$probe"
+arch=$("$run" "$cscript" //nologo "$("$run" winepath -w "$probe" 2>/dev/null | tr -d '\r')" 2>"$log" | tr -d '\r') || rc=$?
+if [ "$arch" != "arch=$script_host_arch" ]; then
+  echo "register-dll.sh: $cscript in $prefix is not the $script_host_arch script host (it said \"$arch\")." >&2
+  echo "It would not load the DLL. $run must start Wine's 64-bit loader (wine64)." >&2
+  fail $((rc ? rc : 1)) "$cscript" //nologo "$probe"
 fi

@@ -6,9 +6,10 @@
 #   run-script.sh <build dir> <script> [<slapd dir>]
 # With a slapd folder the script gets the server's host and port as its two arguments
 # (and its LDAPS port as a third when it has one), and @HOST@ and @PORT@ in the expected
-# text stand for them.
+# text stand for them. QUILLON_ARCH=x86 runs the 32-bit cscript (so the 32-bit DLL).
 set -euo pipefail
 source "$(dirname "$0")/expect-output.sh"
+source "$(dirname "$0")/system-programs.sh"
 build=${1:?build dir}
 script=${2:?script}
 slapd_dir=${3:-}
@@ -23,7 +24,7 @@ if [ -n "$slapd_dir" ]; then
 fi
 run="$build/wine-run.sh"
 winpath=$(WINEDEBUG=-all "$run" winepath -w "$script" 2>/dev/null | tr -d '\r')
-actual=$("$run" cscript //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d '\r')
+actual=$("$run" "$cscript" //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d '\r')
 # An optional <script>.after checks the directory with the OpenLDAP tools afterwards;
 # its output is part of what is compared.
 if [ -f "$script.after" ]; then

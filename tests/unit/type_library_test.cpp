@@ -101,7 +101,7 @@ TEST(TypeLibrary, LibraryAndClass) {
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 1);
   EXPECT_EQ(attr->lcid, 0u);
-  EXPECT_EQ(attr->syskind, SYS_WIN64);
+  EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   library->ReleaseTLibAttr(attr);
   Bstr name, help;
   library->GetDocumentation(-1, name.Put(), help.Put(), nullptr, nullptr);
