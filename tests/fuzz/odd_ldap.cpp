@@ -188,17 +188,18 @@ ULONG LDAPAPI Request(LDAP*, const PCHAR) {
   return g_odd->behaviour.request_rc;
 }
 ULONG LDAPAPI Change(LDAP*, PCHAR dn, LDAPModA* mods[]) {
-  // Reads every byte the request hands over, as a library encoding it would.
+  // Reads every byte the request hands over, as a library encoding it would. A removal of
+  // every value of an attribute has no value array at all.
   volatile unsigned sum = 0;
   for (const char* c = dn; *c; ++c) sum += static_cast<unsigned char>(*c);
   for (LDAPModA** m = mods; *m; ++m) {
     for (const char* c = (*m)->mod_type; *c; ++c) sum += static_cast<unsigned char>(*c);
     if ((*m)->mod_op & LDAP_MOD_BVALUES) {
-      for (berval** v = (*m)->mod_vals.modv_bvals; *v; ++v) {
+      for (berval** v = (*m)->mod_vals.modv_bvals; v && *v; ++v) {
         for (ULONG i = 0; i < (*v)->bv_len; ++i) sum += static_cast<unsigned char>((*v)->bv_val[i]);
       }
     } else {
-      for (PCHAR* v = (*m)->mod_vals.modv_strvals; *v; ++v) {
+      for (PCHAR* v = (*m)->mod_vals.modv_strvals; v && *v; ++v) {
         for (const char* c = *v; *c; ++c) sum += static_cast<unsigned char>(*c);
       }
     }
