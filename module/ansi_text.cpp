@@ -83,12 +83,18 @@ std::string ToAnsi(const wchar_t* text) {
 }
 
 std::string ToAnsi(const wchar_t* text, const CodePage& cp) {
-  if (!text || !*text) return {};
-  const int wide_length = static_cast<int>(wcslen(text));
+  if (!text) return {};
+  return ToAnsi(std::wstring_view(text, wcslen(text)), cp);
+}
+
+std::string ToAnsi(std::wstring_view wide, const CodePage& cp) {
+  if (wide.empty()) return {};
+  const wchar_t* text = wide.data();
+  const int wide_length = static_cast<int>(wide.size());
   // A character the code page lacks must not turn into a different one that looks alike
   // (a full-width S into S); code pages that take no flags (UTF-8, some ISO-2022 forms)
   // have no best-fit mapping to refuse.
-  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  DWORD flags = (cp.Id() == CP_UTF7 || cp.Id() == CP_UTF8) ? 0 : WC_NO_BEST_FIT_CHARS;
   int n = WideCharToMultiByte(cp.Id(), flags, text, wide_length, nullptr, 0, nullptr, nullptr);
   if (n <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
     flags = 0;

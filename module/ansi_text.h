@@ -37,6 +37,8 @@ class CodePage {
 // null gives empty text.
 std::string ToAnsi(const wchar_t* text);
 std::string ToAnsi(const wchar_t* text, const CodePage& cp);
+// UTF-16 over its full length into the code page, the same way.
+std::string ToAnsi(std::wstring_view text, const CodePage& cp);
 // ANSI over its full length into UTF-16.
 std::wstring ToWide(std::string_view text);
 std::wstring ToWide(std::string_view text, const CodePage& cp);

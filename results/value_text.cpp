@@ -43,22 +43,6 @@ std::string_view TrimAsciiWhite(std::string_view text) {
   return text;
 }
 
-std::wstring Utf8ToWide(std::string_view text) {
-  const int length = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), n);
-  return wide;
-}
-
-std::string WideToUtf8(const std::wstring& wide) {
-  const int length = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), n, nullptr, nullptr);
-  return text;
-}
-
 }  // namespace
 
 bool IsUtf8BeyondAscii(std::string_view text) {
@@ -80,14 +64,13 @@ BSTR ValueText(std::string_view text, bool ansi_only, const CodePage& cp) {
   if (ansi_only || !IsUtf8BeyondAscii(text)) return ToBstr(TrimWhite(text, cp), cp);
   // White space is ASCII, and no byte of a UTF-8 sequence is below 0x80: trimming bytes
   // never cuts a character.
-  const std::wstring wide = Utf8ToWide(TrimAsciiWhite(text));
+  const std::wstring wide = ToWide(TrimAsciiWhite(text), CodePage(CP_UTF8));
   return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 std::string SortText(std::string_view text, bool ansi_only, const CodePage& cp) {
   if (IsAscii(text) || (!ansi_only && IsUtf8BeyondAscii(text))) return std::string(text);
-  const std::wstring wide = ToWide(text, cp);
-  return WideToUtf8(wide);
+  return ToAnsi(std::wstring_view(ToWide(text, cp)), CodePage(CP_UTF8));
 }
 
 int CompareSortText(std::string_view a, std::string_view b, bool fold_case) {

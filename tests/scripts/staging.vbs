@@ -94,28 +94,27 @@ o.AttributeModify "title", "Changed", -1, 1
 o.Modify
 Show "successful modify after it", o
 
+' The values of the group cn=Team, staged for Add.
+Sub StageGroup(o)
+  o.AttributeAdd "objectClass", "groupOfNames", -1
+  o.AttributeAdd "cn", "Team", -1
+  o.AttributeAdd "member", "cn=Ann,ou=Staging,dc=example,dc=com", -1
+  o.AttributeAdd "member", "cn=Bob,ou=Staging,dc=example,dc=com", -1
+  o.AttributeAdd "description", "one", -1
+  o.AttributeAdd "description", "two", -1
+  o.AttributeAdd "businessCategory", "sales", -1
+End Sub
+
 ' Removals, sent by Modify in call order with the other changes: one member of a group,
 ' one text value, every value of an attribute; then a value that is not there, and every
 ' value of an attribute the entry's class requires.
 Set o = NewLdap("Team")
-o.AttributeAdd "objectClass", "groupOfNames", -1
-o.AttributeAdd "cn", "Team", -1
-o.AttributeAdd "member", "cn=Ann,ou=Staging,dc=example,dc=com", -1
-o.AttributeAdd "member", "cn=Bob,ou=Staging,dc=example,dc=com", -1
-o.AttributeAdd "description", "one", -1
-o.AttributeAdd "description", "two", -1
-o.AttributeAdd "businessCategory", "sales", -1
+StageGroup o
 o.AttributeDelete "description", "one"
 o.Add
 Show "add with a removal staged", o
 Set o = NewLdap("Team")
-o.AttributeAdd "objectClass", "groupOfNames", -1
-o.AttributeAdd "cn", "Team", -1
-o.AttributeAdd "member", "cn=Ann,ou=Staging,dc=example,dc=com", -1
-o.AttributeAdd "member", "cn=Bob,ou=Staging,dc=example,dc=com", -1
-o.AttributeAdd "description", "one", -1
-o.AttributeAdd "description", "two", -1
-o.AttributeAdd "businessCategory", "sales", -1
+StageGroup o
 o.Add
 Show "add a group", o
 Set o = NewLdap("Team")
