@@ -25,7 +25,14 @@ if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | 
   "${sudo_cmd[@]}" dpkg --add-architecture i386 ||
     fail "dpkg could not add the i386 architecture (for wine32:i386)." "dpkg --add-architecture i386"
 fi
-if ! "${sudo_cmd[@]}" apt-get update -q ||
-   ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+# A mirror caught mid-sync fails "apt-get update" for a while ("File has unexpected
+# size"): try again, then go on with whatever lists arrived; the install says if they lack
+# a package.
+for attempt in 1 2 3 4; do
+  "${sudo_cmd[@]}" apt-get update -q && break
+  echo "install-deps.sh: apt-get update failed (attempt $attempt); trying again." >&2
+  sleep $((attempt * 10))
+done
+if ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
   fail "apt-get could not install: ${missing[*]}." "apt-get update; apt-get install ${missing[*]}"
 fi

@@ -19,8 +19,12 @@ Else
   If rows.Count = 0 Then
     Response.Status = "404 Not Found"
   Else
+    ' The line breaks around the include and the script blocks are output too: clear
+    ' them, send only the image's bytes, and end the response before the last line break.
+    Response.Clear
     Response.ContentType = "image/jpeg"
     Response.BinaryWrite rows(1).Bytes(0)
+    Response.End
   End If
 End If
 %>
