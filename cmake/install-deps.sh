@@ -28,11 +28,23 @@ fi
 # A mirror caught mid-sync fails "apt-get update" for a while ("File has unexpected
 # size"): try again, then go on with whatever lists arrived; the install says if they lack
 # a package.
-for attempt in 1 2 3 4; do
-  "${sudo_cmd[@]}" apt-get update -q && break
+update_log=$(mktemp)
+for attempt in 1 2 3; do
+  "${sudo_cmd[@]}" apt-get update -q 2>&1 | tee "$update_log" && ! grep -q '^E:' "$update_log" && break
   echo "install-deps.sh: apt-get update failed (attempt $attempt); trying again." >&2
   sleep $((attempt * 10))
 done
+# A caching proxy can keep serving an index older than the signed list of indexes, which
+# apt then refuses for its size every time; without that one index (the i386 security
+# updates, say) the two architectures' versions disagree and wine32 cannot be installed.
+# Take such an index as served: a stale list only means older package versions.
+grep -oE "Failed to fetch http://[^ ]+/Packages\.xz +File has unexpected size" "$update_log" |
+  awk '{print $3}' | while read -r url; do
+    list=/var/lib/apt/lists/$(echo "${url#http://}" | sed 's|/|_|g; s|\.xz$||')
+    echo "install-deps.sh: taking $url as served (a mirror mid-sync)." >&2
+    curl -fsS "$url" | xz -dc | "${sudo_cmd[@]}" tee "$list" >/dev/null || true
+  done
+rm -f "$update_log"
 if ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
   fail "apt-get could not install: ${missing[*]}." "apt-get update; apt-get install ${missing[*]}"
 fi

@@ -23,17 +23,33 @@ ldap.AttributeAdd "mail", "fay@example.com", -1
 ldap.AttributeAdd "mail", "fay.grant@example.com", -1   ' a second value of mail
 ldap.AttributeAdd "employeeNumber", CStr(1042), -1
 
-' A binary value: the photo file's bytes. On a web server, Request.BinaryRead gives a
-' byte array, which is passed with its size the same way. Here the file is read as
-' Unicode text, which keeps its bytes as they are; a string passed with a size of 0 or
-' more is sent as those bytes. (The reader drops a last odd byte: use an even-sized file.)
-Dim fso, photoPath, file, photo, photoSize
+' A binary value: the photo file's bytes, every one of them, with the file's size. On a
+' web server, Request.BinaryRead gives them as a byte array. A script here reads the file
+' as Unicode text, which holds its bytes two by two (the string's LenB is twice its Len),
+' and passes the size: a string with a size of 0 or more is sent as that many of its own
+' bytes. An odd-sized file's last byte is not in that text; ReadFileBytes adds it.
+Function ReadFileBytes(path, size)
+  Dim fso, file, text, last
+  Set fso = CreateObject("Scripting.FileSystemObject")
+  Set file = fso.OpenTextFile(path, 1, False, -1)    ' Unicode: two bytes a character
+  text = file.ReadAll
+  file.Close
+  If size Mod 2 = 1 Then
+    ' The last byte alone, through the single-byte code page, added as the character
+    ' whose first byte it is.
+    Set file = fso.OpenTextFile(path, 1, False, 0)
+    last = Asc(Right(file.ReadAll, 1))
+    file.Close
+    If last >= &H80 And last < &HA0 Then text = text & ChrW(last) Else text = text & Chr(last)
+  End If
+  ReadFileBytes = text
+End Function
+
+Dim fso, photoPath, photo, photoSize
 Set fso = CreateObject("Scripting.FileSystemObject")
 photoPath = fso.BuildPath(fso.GetParentFolderName(WScript.ScriptFullName), "photo.jpg")
 photoSize = fso.GetFile(photoPath).Size
-Set file = fso.OpenTextFile(photoPath, 1, False, -1)
-photo = file.ReadAll
-file.Close
+photo = ReadFileBytes(photoPath, photoSize)
 ldap.AttributeAdd "jpegPhoto", photo, photoSize
 
 ldap.Add

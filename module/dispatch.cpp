@@ -30,7 +30,14 @@ volatile LONG g_load_count = 0;
 HRESULT Load(REFIID iid, LCID lcid, ITypeInfo** out) {
   ComPtr<ITypeLib> library;
   HRESULT hr = LoadRegTypeLib(Module::Instance().LibraryId(), 1, 1, lcid, library.Put());
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    // A DLL copied over an older one without registering finds only the older version
+    // registered, or none: its own embedded library describes exactly its interfaces.
+    const std::wstring path = Module::Instance().FilePath();
+    if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put()))) {
+      return hr;
+    }
+  }
   return library->GetTypeInfoOfGuid(iid, out);
 }
 

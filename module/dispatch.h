@@ -74,13 +74,13 @@ class DispatchImpl : public Itf {
 // would coerce it; false for anything else.
 bool IntegerArgument(const VARIANT& arg, LONG* value);
 
-// ISupportErrorInfo that names the class's own dual interface. The component never sets
+// ISupportErrorInfo that names the class's own dual interfaces. The component never sets
 // an error object; failures are reported through the Ldap object's error state.
-template <const IID* Iid>
+template <const IID*... Iids>
 class SupportErrorInfoImpl : public ISupportErrorInfo {
  public:
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
-    return IsEqualIID(riid, *Iid) ? S_OK : S_FALSE;
+    return (IsEqualIID(riid, *Iids) || ...) ? S_OK : S_FALSE;
   }
 };
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "module/com_boundary.h"
+#include "module/dispatch.h"
 #include "module/module.h"
 #include "module/quillon_app.h"
 #include "module/registration.h"
@@ -19,6 +20,15 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(instance);
+#if defined(__i386__)
+    // The 32-bit C++ runtime registers its unwind tables at every load through its thread
+    // library, which takes a thread-local slot, an event and a thread handle for the
+    // loading thread and never gives them back: a host unloading idle DLLs would run out of
+    // slots after about a thousand loads. Once loaded, the 32-bit DLL therefore stays.
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&DllMain), &self);
+#endif
     quillon::theApp.InitInstance(instance);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
     // Only on FreeLibrary: at process exit other DLLs may already be gone, and the
@@ -35,7 +45,12 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 }
 
 STDAPI DllCanUnloadNow() {
-  return Module::Instance().LockCount() == 0 ? S_OK : S_FALSE;
+  if (Module::Instance().LockCount() != 0) return S_FALSE;
+  // No object is left: give the cached type descriptions back here, outside DllMain. The
+  // last unload may come from a connect thread's FreeLibraryAndExitThread, with the
+  // loader lock held, where releasing into the automation library is not safe.
+  quillon::TypeInfoCache::ReleaseAll();
+  return S_OK;
 }
 
 STDAPI DllRegisterServer() {

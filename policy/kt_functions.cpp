@@ -6,6 +6,7 @@
 #include "module/system_message.h"
 #include "policy/handles.h"
 #include "policy/kt_reg.h"
+#include "policy/native_files.h"
 #include "policy/path_form.h"
 #include "policy/policy_store.h"
 #include "policy/policy_text.h"
@@ -83,7 +84,10 @@ void CKtFunctions::ReadProfileString(std::string* out, const char* section, cons
                                      const std::string& file) {
   for (DWORD size = kFirstProfileBuffer;; size *= 2) {
     std::string buffer(size, '\0');
-    const DWORD n = GetPrivateProfileStringA(section, key, "", buffer.data(), size, file.c_str());
+    const NativeFileView native;
+    const DWORD n = native.Ready() ? GetPrivateProfileStringA(section, key, "", buffer.data(),
+                                                             size, file.c_str())
+                                   : 0;
     // size - 1 means the value was cut to fit.
     if (n == size - 1 && size < kLastProfileBuffer) continue;
     *out = n == 0 ? std::string()
@@ -97,7 +101,9 @@ void CKtFunctions::ReadProfileSection(const char* section, const std::string& fi
   lines->clear();
   for (DWORD size = kFirstProfileBuffer;; size *= 2) {
     std::string buffer(size, '\0');
-    const DWORD n = GetPrivateProfileSectionA(section, buffer.data(), size, file.c_str());
+    const NativeFileView native;
+    const DWORD n =
+        native.Ready() ? GetPrivateProfileSectionA(section, buffer.data(), size, file.c_str()) : 0;
     // size - 2 means the section was cut to fit.
     if (n == size - 2 && size < kLastProfileBuffer) continue;
     // The block is lines ended by zero bytes; only its first n bytes are read.
@@ -134,6 +140,12 @@ PolicyFile CKtFunctions::FindPolicyFile(const char* file_name) {
   file.path = folder;
   if (!EndsWithChar(file.path, '\\', StoreCodePage())) file.path += '\\';
   file.path += file_name;
+  const NativeFileView native;
+  if (!native.Ready()) {
+    file.why = GetErrorText(GetLastError());
+    file.state = PolicyFile::kUnreadable;
+    return file;
+  }
   // One exact path: a wildcard in the folder matches nothing, and a folder counts as found.
   if (GetFileAttributesA(file.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = GetLastError();

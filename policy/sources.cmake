@@ -4,6 +4,7 @@ target_sources(quillon_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/kt_functions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kt_get.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kt_reg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/native_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/path_form.cpp
   ${CMAKE_CURRENT_LIST_DIR}/permission_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/policy_text.cpp

@@ -4,9 +4,11 @@
 
 namespace quillon {
 
-const CodePage& StoreCodePage() {
-  static const CodePage store(GetACP());
-  return store;
+// Made afresh on each call, never cached in a function-local static: such a static's
+// guard costs the C++ runtime a thread-local slot on every load of the DLL, and a host
+// that unloads idle DLLs runs out of slots after about a thousand loads.
+CodePage StoreCodePage() {
+  return CodePage(GetACP());
 }
 
 std::wstring StoreToWide(std::string_view text, const CodePage& cp) {

@@ -13,7 +13,7 @@
 namespace quillon {
 
 // The code page the store's text is read in: the system's ANSI code page.
-const CodePage& StoreCodePage();
+CodePage StoreCodePage();
 
 // Text of code page cp as UTF-16; the store's text by default.
 std::wstring StoreToWide(std::string_view text, const CodePage& cp = StoreCodePage());

@@ -29,6 +29,7 @@ struct Connected {
   LdapSession session;   // bound, or empty
   ULONG rc = 0;          // the LDAP code of the step that failed
   DWORD open_error = 0;  // the system's code when no session could be made
+  const char* refusal = nullptr;  // the connect was not tried: why
 };
 
 // Writes both the session record and the session options: some libraries ignore the
@@ -117,6 +118,10 @@ Connected OpenAndBind(const ConnectRequest& c) {
     // StartTLS exists only in LDAP version 3, and some libraries start new sessions at 2.
     ULONG version = LDAP_VERSION3;
     Ldap().set_option(out.session.Get(), LDAP_OPT_PROTOCOL_VERSION, &version);
+    // The library would chase a referral or search reference by itself, over plain LDAP
+    // to whatever host the data names, binding anonymously: nothing of an encrypted
+    // session may leave in clear text, so it reads only what its own server holds.
+    Ldap().set_option(out.session.Get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
   }
   SetLimits(out.session.Get(), c);
   if (c.encryption == Encryption::kStartTls) out.rc = StartTls(out.session.Get());
@@ -131,15 +136,33 @@ Connected OpenAndBind(const ConnectRequest& c) {
 // stops waiting after Timeout and the thread closes its session whenever it returns.
 volatile LONG g_running_connect_threads = 0;
 
+// Threads left behind by servers that never answer hold a socket, a copy of the password
+// and a reference to the DLL each; past this many a page is refused at once instead of
+// adding one more, so that a stuck server cannot exhaust the web server.
+constexpr LONG kMaxConnectThreads = 8;
+const char kTooManyConnectsText[] =
+    "Too many encrypted connections are still waiting for a server that does not answer; "
+    "try again later";
+
+// Timeout in milliseconds for a wait, clamped below INFINITE: seconds * 1000 would wrap.
+DWORD WaitMilliseconds(long seconds) {
+  constexpr long kMaxSeconds = static_cast<long>((INFINITE - 1) / 1000);
+  return static_cast<DWORD>(seconds > kMaxSeconds ? kMaxSeconds : seconds) * 1000;
+}
+
 class ConnectWorker {
  public:
   static Connected Run(ConnectRequest request) {
-    auto* worker = new ConnectWorker(std::move(request));
     Connected out;
+    if (g_running_connect_threads >= kMaxConnectThreads) {
+      out.refusal = kTooManyConnectsText;
+      return out;
+    }
+    auto* worker = new ConnectWorker(std::move(request));
     if (!worker->Start()) {
       out = OpenAndBind(worker->request_);
     } else {
-      WaitForSingleObject(worker->done_, static_cast<DWORD>(worker->request_.timeout) * 1000);
+      WaitForSingleObject(worker->done_, WaitMilliseconds(worker->request_.timeout));
       if (InterlockedCompareExchange(&worker->state_, kAbandoned, kRunning) == kRunning) {
         out.rc = LDAP_TIMEOUT;
       } else {
@@ -232,7 +255,9 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
     f.connection = std::move(c.session);
     return true;
   }
-  if (c.rc != 0) {
+  if (c.refusal) {
+    f.SetError(c.refusal);
+  } else if (c.rc != 0) {
     f.SetError(LdapErrorText(static_cast<long>(c.rc)), static_cast<long>(c.rc));
   } else {
     f.SetError(SystemErrorText(static_cast<long>(c.open_error)));

@@ -13,7 +13,8 @@ namespace quillon {
 
 // ILdap2 extends ILdap, so one vtable serves both: clients of either interface get the
 // same object, and IDispatch is served from ILdap2's description (all members).
-class CLdap : public SupportErrorInfoImpl<&IID_ILdap>, public DispatchImpl<ILdap2, &IID_ILdap2> {
+class CLdap : public SupportErrorInfoImpl<&IID_ILdap, &IID_ILdap2>,
+              public DispatchImpl<ILdap2, &IID_ILdap2> {
  public:
   static const InterfaceEntry kInterfaces[];
 

@@ -7,7 +7,8 @@
 // - VBScript passes a variable by reference; its value decides, as a literal's would.
 // - AttributeModify text values never join an earlier record: two replacements of one
 //   attribute stay two modifications, in call order. Everything else joins the earliest
-//   record of the same name.
+//   record of the same name staged after the latest removal of that name, so that Modify
+//   sends additions and removals in call order.
 #include "session/staging.h"
 
 #include <algorithm>
@@ -134,10 +135,16 @@ bool StageBytes(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& v
 }  // namespace
 
 StagedAttribute* FindStagedAttribute(LdapFields& f, std::string_view name, const CodePage& cp) {
-  for (StagedAttribute& record : f.staged_attributes) {
-    if (!record.remove && EqualsNoCase(record.name, name, cp)) return &record;
+  // Only records staged after the latest removal of the name count: joining an earlier one
+  // would send the value before the removal, which then takes it away again.
+  StagedAttribute* earliest = nullptr;
+  for (auto record = f.staged_attributes.rbegin(); record != f.staged_attributes.rend();
+       ++record) {
+    if (!EqualsNoCase(record->name, name, cp)) continue;
+    if (record->remove) break;
+    earliest = &*record;
   }
-  return nullptr;
+  return earliest;
 }
 
 void ClearStagedAttributes(LdapFields& f) {

@@ -235,5 +235,31 @@ TEST(PolicyStore, PolicyFilesAreNotFoundWithoutAnInstallationFolder) {
   EXPECT_EQ(functions.LocateProductFile(&path, "Admin.ini"), 0);
 }
 
+// A policy installed under the system folder governs 32-bit pages too: the 32-bit
+// component sees the real System32, not the 32-bit files the system shows it there.
+TEST(PolicyStore, PolicyFilesUnderTheSystemFolderAreFoundByBothWidths) {
+  char windows[MAX_PATH];
+  ASSERT_GT(GetSystemWindowsDirectoryA(windows, MAX_PATH), 0u);
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  // The test writes through the folder name that reaches the real System32 from its width.
+  const std::string real = std::string(windows) + (wow64 ? "\\Sysnative" : "\\System32");
+  const std::string installed = std::string(windows) + "\\System32\\QuillonPolicyTest";
+  const std::string written = real + "\\QuillonPolicyTest";
+  CreateDirectoryA(written.c_str(), nullptr);
+  const std::string ini = written + "\\Admin.ini";
+  ASSERT_TRUE(WritePrivateProfileStringA("Settings", "Installed", "Quillon", ini.c_str()));
+  PolicyKey key;
+  key.SetString("InstallationPath", installed);
+  std::string path;
+  EXPECT_EQ(CKtFunctions().LocateProductFile(&path, "Admin.ini"), 1) << path;
+  EXPECT_EQ(path, installed + "\\Admin.ini");
+  std::string value;
+  CKtGet().GetINIValue(&value, "Settings", "Installed", path);
+  EXPECT_EQ(value, "Quillon");
+  DeleteFileA(ini.c_str());
+  RemoveDirectoryA(written.c_str());
+}
+
 }  // namespace
 }  // namespace quillon

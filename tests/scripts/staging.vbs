@@ -130,6 +130,13 @@ Show "remove a value that is not there", o
 o.AttributeDelete "member"
 o.Modify
 Show "remove a required attribute", o
+' Call order across a removal: the value added after removing every value stays.
+Set o = NewLdap("Team")
+o.AttributeAdd "description", "a", -1
+o.AttributeDelete "description"
+o.AttributeAdd "DESCRIPTION", "b", -1
+o.Modify
+Show "add, remove every value, add again", o
 
 ' Bytes gives a binary value back as received: the photo copied to a new entry, and a
 ' binary password removed by its own bytes.
@@ -188,4 +195,12 @@ Show "staged values went with the refused call", o
 o.ServerName = ""
 o.Add
 Show "no server", o
+
+' Fail-over: the first server named does not answer (nothing listens on 127.0.0.2), the
+' second does.
+Set o = NewLdap("Team")
+o.ServerName = "127.0.0.2 " & host
+o.Scope = "base"
+Set r = o.Query
+Show "first of two servers down: " & r(1).ValuesList.Count & " entry", o
 WScript.Echo "END"

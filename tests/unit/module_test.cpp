@@ -84,6 +84,7 @@ TEST(Module, LdapAnswersItsInterfacesWithOneIdentity) {
   ASSERT_EQ(support.As(IID_IUnknown, &unknown2), S_OK);
   EXPECT_EQ(unknown1.Get(), unknown2.Get());
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ILdap), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ILdap2), S_OK);
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
   ComPtr<IQuery> none;
   EXPECT_EQ(ldap.As(IID_IQuery, &none), E_NOINTERFACE);

@@ -109,19 +109,20 @@ TEST_F(OperationTest, EncryptionChoosesTheSessionAndNeverBindsInClear) {
   ldap2->put_Encryption(Bstr(L" LDAPS ").Get());
   ldap_->Delete();
   EXPECT_EQ(lib_.calls, (Calls{"sslinit \"127.0.0.1\" 636 1", "option version 3",
-                               "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
+                               "option referrals off", "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
                                "delete \"cn=Ann\"", "unbind"}));
   ldap2->put_Encryption(Bstr(L"StartTLS").Get());
   lib_.calls.clear();
   ldap_->Delete();
   EXPECT_EQ(lib_.calls[0], "init \"127.0.0.1\" 389") << "the default port follows Encryption";
-  EXPECT_EQ(lib_.calls[2], "start_tls");
-  EXPECT_EQ(lib_.calls[3], "bind_s \"cn=admin\" \"pw\" record size 0 time 0");
+  EXPECT_EQ(lib_.calls[3], "start_tls");
+  EXPECT_EQ(lib_.calls[4], "bind_s \"cn=admin\" \"pw\" record size 0 time 0");
   lib_.start_tls_rc = LDAP_UNAVAILABLE;
   lib_.calls.clear();
   ldap_->Delete();
   EXPECT_EQ(lib_.calls,
-            (Calls{"init \"127.0.0.1\" 389", "option version 3", "start_tls", "unbind"}));
+            (Calls{"init \"127.0.0.1\" 389", "option version 3", "option referrals off",
+                   "start_tls", "unbind"}));
   EXPECT_EQ(Reason(), "text 52");
   ldap_->put_Port(1636);
   ldap2->put_Encryption(Bstr(L"ldaps").Get());

@@ -46,6 +46,11 @@ ULONG LDAPAPI StartTls(LDAP*, PULONG server_rc, LDAPMessage** result, PLDAPContr
 }
 
 ULONG LDAPAPI SetOption(LDAP*, int option, const void* value) {
+  // This option's value is the pointer itself (LDAP_OPT_ON or LDAP_OPT_OFF).
+  if (option == LDAP_OPT_REFERRALS) {
+    Log(std::string("option referrals ") + (value == LDAP_OPT_OFF ? "off" : "on"));
+    return 0;
+  }
   const char* name = option == LDAP_OPT_SIZELIMIT          ? "size"
                      : option == LDAP_OPT_TIMELIMIT        ? "time"
                      : option == LDAP_OPT_PROTOCOL_VERSION ? "version"

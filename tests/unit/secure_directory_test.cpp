@@ -2,8 +2,11 @@
 // not encrypted, limits plain searches to 500 entries and holds 2,000 under ou=Many
 // (tests/support/slapd.sh --tls --limits). The limits do not apply to the manager, so
 // the searches that must meet them bind as a normal user.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -36,7 +39,9 @@ class SecureDirectoryTest : public testing::Test {
     }
   }
   // A new object searching ou=Many for every cn, sorted by sn, through Encryption.
-  ComPtr<ILdap2> Searcher(const wchar_t* encryption, bool manager = false) const {
+  // ou names the base below the suffix; null searches from the suffix.
+  ComPtr<ILdap2> Searcher(const wchar_t* encryption, bool manager = false,
+                          const wchar_t* ou = L"Many") const {
     ComPtr<ILdap> ldap = test::NewLdap();
     ComPtr<ILdap2> ldap2;
     ldap.As(IID_ILdap2, &ldap2);
@@ -48,7 +53,7 @@ class SecureDirectoryTest : public testing::Test {
         Bstr(manager ? L"cn=admin,dc=example,dc=com" : L"cn=reader,dc=example,dc=com").Get());
     ldap2->put_Password(Bstr(manager ? L"secret" : L"reader-secret").Get());
     for (const wchar_t* dc : {L"com", L"example"}) ldap2->DN(Bstr(L"dc").Get(), Bstr(dc).Get());
-    ldap2->DN(Bstr(L"ou").Get(), Bstr(L"Many").Get());
+    if (ou) ldap2->DN(Bstr(L"ou").Get(), Bstr(ou).Get());
     ldap2->put_Attributes(Bstr(L"sn;cn").Get());
     ldap2->put_Sort(Bstr(L"sn").Get());
     return ldap2;
@@ -128,6 +133,103 @@ TEST_F(SecureDirectoryTest, LdapsOnThePlainPortEndsAfterTimeout) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(seconds, 3.5);
+}
+
+// A listening socket on a loopback port that nothing answers on: whether anything
+// connected to it shows without accepting.
+class SilentListener {
+ public:
+  explicit SilentListener(int port = 0) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    listening_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                 listen(socket_, 32) == 0;
+    int size = sizeof(address);
+    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+  }
+  // Closes every connection that reached it, then itself: their clients see the end.
+  ~SilentListener() {
+    u_long nonblocking = 1;
+    ioctlsocket(socket_, FIONBIO, &nonblocking);
+    for (SOCKET c; (c = accept(socket_, nullptr, nullptr)) != INVALID_SOCKET;) closesocket(c);
+    closesocket(socket_);
+    WSACleanup();
+  }
+  bool Listening() const { return listening_; }
+  int Port() const { return port_; }
+  bool WasCalled() const {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(socket_, &ready);
+    timeval now{0, 0};
+    return select(0, &ready, nullptr, nullptr, &now) == 1;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  bool listening_ = false;
+  int port_ = 0;
+};
+
+// The library would follow a referral or search reference over plain LDAP by itself; an
+// encrypted session reads only what its own server holds and never reaches the other.
+TEST_F(SecureDirectoryTest, EncryptedSessionsNeverFollowAReferral) {
+  const std::string referral_port = ReadPort("referral-port");
+  ASSERT_FALSE(referral_port.empty());
+  SilentListener elsewhere(std::stoi(referral_port));
+  ASSERT_TRUE(elsewhere.Listening()) << "port " << referral_port;
+  for (const wchar_t* encryption : {L"ldaps", L"starttls"}) {
+    SCOPED_TRACE(testing::Message() << ToAnsi(encryption));
+    // From the suffix: ou=Many counts, the reference to ou=Elsewhere is left out.
+    ComPtr<ILdap2> root = Searcher(encryption, true, nullptr);
+    root->put_Timeout(5);  // a followed referral would wait on the silent server
+    root->put_Scope(Bstr(L"subtree").Get());
+    root->put_Filter(Bstr(L"(objectClass=organizationalUnit)").Get());
+    root->put_Attributes(Bstr(L"ou").Get());
+    root->put_Sort(Bstr(L"").Get());
+    EXPECT_EQ(Rows(root), std::vector<std::string>{"Many "});
+    // At the referral itself: the server's answer, as the library words it.
+    ComPtr<ILdap2> at = Searcher(encryption, true, L"Elsewhere");
+    at->put_Timeout(5);
+    at->put_Scope(Bstr(L"base").Get());
+    EXPECT_EQ(Rows(at), std::vector<std::string>{LdapErrorText(LDAP_REFERRAL)});
+  }
+  EXPECT_FALSE(elsewhere.WasCalled()) << "a referral was followed in clear text";
+}
+
+// Each encrypted connect that outlives Timeout leaves its thread waiting on the server;
+// past a few of them a page is refused at once instead of adding another. (Last of the
+// suite: the threads it leaves run until the process ends.)
+TEST_F(SecureDirectoryTest, ConnectThreadsLeftWaitingAreCapped) {
+  // A thread an earlier test left (TLS on a plain port) may still run.
+  const LONG earlier = RunningConnectThreads();
+  std::vector<std::string> outcomes;
+  {
+    SilentListener silent;
+    ASSERT_TRUE(silent.Listening());
+    for (int i = 0; i < 10; ++i) {
+      ComPtr<ILdap2> ldap = Searcher(L"ldaps");
+      ldap->put_Port(silent.Port());
+      ldap->put_Timeout(1);
+      outcomes.push_back(Rows(ldap).at(0));
+    }
+    // Wine's library does not return even when the server closes the connection: the
+    // threads stay until the process ends, which is why their number must be bounded.
+    EXPECT_EQ(RunningConnectThreads(), 8);
+  }
+  const std::string timed_out = LdapErrorText(LDAP_TIMEOUT);
+  const std::string refused =
+      "Too many encrypted connections are still waiting for a server that does not answer; "
+      "try again later";
+  std::vector<std::string> expected(10, refused);
+  std::fill_n(expected.begin(), 8 - earlier, timed_out);
+  EXPECT_EQ(outcomes, expected);
 }
 
 }  // namespace
