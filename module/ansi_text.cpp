@@ -75,11 +75,57 @@ bool CodePage::IsLeadByte(unsigned char c) const {
 }
 
 size_t CodePage::CharLength(std::string_view text, size_t i) const {
+  if (id_ == CP_UTF8) {
+    const size_t n = Utf8SequenceLength(text, i);
+    return n ? n : 1;
+  }
   return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
 
-std::string ToAnsi(const wchar_t* text) {
-  return ToAnsi(text, CodePage());
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x80) return 1;
+  size_t n;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // overlong
+    if (c == 0xED) high = 0x9F;  // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;   // overlong
+    if (c == 0xF4) high = 0x8F;  // past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + n > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < n; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return n;
+}
+
+CodePage TextCodePage() {
+  return CodePage(CP_UTF8);
+}
+
+std::string ToText(const wchar_t* text) {
+  return ToAnsi(text, TextCodePage());
+}
+
+std::string ToText(std::wstring_view text) {
+  return ToAnsi(text, TextCodePage());
+}
+
+std::wstring TextToWide(std::string_view text) {
+  return ToWide(text, TextCodePage());
+}
+
+BSTR TextToBstr(std::string_view text) {
+  return ToBstr(text, TextCodePage());
 }
 
 std::string ToAnsi(const wchar_t* text, const CodePage& cp) {
@@ -106,10 +152,6 @@ std::string ToAnsi(std::wstring_view wide, const CodePage& cp) {
   return out;
 }
 
-std::wstring ToWide(std::string_view text) {
-  return ToWide(text, CodePage());
-}
-
 std::wstring ToWide(std::string_view text, const CodePage& code_page) {
   if (text.empty()) return {};
   const UINT cp = code_page.Id();
@@ -119,10 +161,6 @@ std::wstring ToWide(std::string_view text, const CodePage& code_page) {
   std::wstring out(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(cp, 0, text.data(), length, out.data(), n);
   return out;
-}
-
-BSTR ToBstr(std::string_view text) {
-  return ToBstr(text, CodePage());
 }
 
 BSTR ToBstr(std::string_view text, const CodePage& cp) {
@@ -171,8 +209,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b, const CodePage& cp) {
 
 int CompareMultibyte(std::string_view a, std::string_view b, bool fold_case, const CodePage& cp) {
   // Sorting compares keys n log n times: in a single-byte code page the exact order is the
-  // byte order, which the library compares fastest.
-  if (!fold_case && cp.IsSingleByte()) {
+  // byte order, which the library compares fastest. UTF-8's byte order is the order of
+  // its characters' values.
+  if (!fold_case && (cp.IsSingleByte() || cp.Id() == CP_UTF8)) {
     const int c = a.compare(b);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
@@ -183,8 +222,16 @@ int CompareMultibyte(std::string_view a, std::string_view b, bool fold_case, con
     const size_t nb = cp.CharLength(b, j);
     unsigned ca = static_cast<unsigned char>(a[i]);
     unsigned cb = static_cast<unsigned char>(b[j]);
-    if (na == 2) ca = (ca << 8) | static_cast<unsigned char>(a[i + 1]);
-    if (nb == 2) cb = (cb << 8) | static_cast<unsigned char>(b[j + 1]);
+    // In UTF-8 the first bytes of two characters already order them, unless equal.
+    if (cp.Id() == CP_UTF8 && (na > 1 || nb > 1) && ca == cb) {
+      const int c = a.substr(i, na).compare(b.substr(j, nb));
+      if (c != 0) return c < 0 ? -1 : 1;
+      i += na;
+      j += nb;
+      continue;
+    }
+    if (na == 2 && cp.Id() != CP_UTF8) ca = (ca << 8) | static_cast<unsigned char>(a[i + 1]);
+    if (nb == 2 && cp.Id() != CP_UTF8) cb = (cb << 8) | static_cast<unsigned char>(b[j + 1]);
     if (fold_case) {
       if (na == 1) ca = FoldAscii(static_cast<unsigned char>(ca));
       if (nb == 1) cb = FoldAscii(static_cast<unsigned char>(cb));

@@ -9,6 +9,7 @@
 #include "policy/kt_get.h"
 #include "policy/policy_store.h"
 #include "policy/policy_text.h"
+#include "policy/store_text.h"
 #include "session/ldap_fields.h"
 
 namespace quillon {
@@ -32,7 +33,7 @@ void ApplyServerDefaults(LdapFields& fields) {
     if (!ReadServerInfo(&value)) return;
     std::string host = functions.BeforeChar(value, ':');
     if (host.empty()) return;
-    fields.server_name = std::move(host);
+    fields.server_name = StoreToText(host);
   }
   if (fields.port != -1) return;
   if (!ReadServerInfo(&value)) {

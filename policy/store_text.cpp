@@ -19,6 +19,10 @@ std::string WideToStore(std::wstring_view text) {
   return ToAnsi(text, StoreCodePage());
 }
 
+std::string StoreToText(std::string_view text) {
+  return ToText(std::wstring_view(StoreToWide(text)));
+}
+
 bool SameName(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   if (a.empty()) return true;

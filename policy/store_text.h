@@ -22,6 +22,10 @@ std::wstring StoreToWide(std::string_view text, const CodePage& cp = StoreCodePa
 // full-width S), so it can only fail to match.
 std::string WideToStore(std::wstring_view text);
 
+// The store's text as the component's own (UTF-8), for what reaches the page: a refusal,
+// the default server's name.
+std::string StoreToText(std::string_view text);
+
 // Equal as two file names are equal: ordinal, case-insensitive over all of UTF-16.
 bool SameName(std::wstring_view a, std::wstring_view b);
 bool SameName(std::string_view a, std::string_view b, const CodePage& cp);

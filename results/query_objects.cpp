@@ -72,7 +72,7 @@ STDMETHODIMP CQueryEntries::get_Attributes(BSTR* name) {
   if (!name) return E_POINTER;
   *name = nullptr;
   return GuardedMember([&] {
-    *name = ToBstr(column_->name);
+    *name = TextToBstr(column_->name);
     return *name ? S_OK : E_OUTOFMEMORY;
   });
 }
@@ -86,7 +86,7 @@ STDMETHODIMP CQueryEntries::ValuesList(VARIANT* rows) {
     ComPtr<IQuerySub> owner(list);
     for (const ResultCell& cell : column_->cells) {
       ComPtr<IDispatch> row = NewItem<CQueryEntriesSub, IQueryEntriesSub>(
-          tree_, column_->ValuesOf(cell), column_->is_dn);
+          tree_, column_->ValuesOf(cell));
       if (!row) return E_OUTOFMEMORY;
       list->Append(std::move(row));
     }
@@ -103,7 +103,7 @@ STDMETHODIMP CQueryEntriesSub::get_Value(VARIANT* values) {
     const CodePage cp;
     return ValueArray(values_, values, [&](const ResultValue& v, VARIANT* element) {
       V_VT(element) = VT_BSTR;
-      V_BSTR(element) = ValueText(v.Text(), ansi_only_, cp);
+      V_BSTR(element) = ValueText(v.Text(), cp);
       return true;
     });
   });

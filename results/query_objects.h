@@ -44,8 +44,8 @@ class CQueryEntries : public DispatchImpl<IQueryEntries, &IID_IQueryEntries>,
 class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub2, &IID_IQueryEntriesSub2> {
  public:
   static const InterfaceEntry kInterfaces[];
-  CQueryEntriesSub(SharedResultTree tree, CellValues values, bool ansi_only)
-      : tree_(std::move(tree)), values_(values), ansi_only_(ansi_only) {}
+  CQueryEntriesSub(SharedResultTree tree, CellValues values)
+      : tree_(std::move(tree)), values_(values) {}
 
   STDMETHODIMP get_Value(VARIANT* values) override;
   STDMETHODIMP ValueSize(VARIANT* sizes) override;
@@ -57,7 +57,6 @@ class CQueryEntriesSub : public DispatchImpl<IQueryEntriesSub2, &IID_IQueryEntri
  private:
   SharedResultTree tree_;
   CellValues values_;
-  bool ansi_only_;  // never read as UTF-8 (a column of names)
 };
 
 // A new Query collection with one QueryEntries item per column of tree.

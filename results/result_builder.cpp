@@ -115,7 +115,9 @@ SharedResultTree BuildQueryResult(LDAP* ld, const Responses& responses,
     }
   });
   if (!order.name.empty()) {
-    Reorder(tree.get(), PlaceRows(tree->columns[0], order.ascending, order.case_sensitive, cp));
+    // Values that are not UTF-8 sort as the thread's code page reads them.
+    Reorder(tree.get(),
+            PlaceRows(tree->columns[0], order.ascending, order.case_sensitive, CodePage()));
   }
   return tree;
 }

@@ -44,7 +44,7 @@ struct ResultColumn {
   std::string name;
   std::vector<ResultValue> values;
   std::vector<ResultCell> cells;
-  bool is_dn = false;  // entries' names, which the library gives in the ANSI code page
+  bool is_dn = false;  // entries' names, read from the library rather than as a value
 
   CellValues ValuesOf(const ResultCell& cell) const {
     return {values.data() + cell.first, cell.count};

@@ -57,7 +57,7 @@ std::vector<RowKeys> KeysOf(const ResultColumn& column, const CodePage& cp,
   if (!beyond_ascii) return keys;
   texts->reserve(keys.size());
   for (RowKeys& k : keys) {
-    texts->push_back(SortText(k.placing, column.is_dn, cp));
+    texts->push_back(SortText(k.placing, cp));
     const bool hollow = k.Hollow();
     k.placing = texts->back();
     if (!hollow) k.placed = k.placing;

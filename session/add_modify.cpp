@@ -36,7 +36,7 @@ void SendStaged(LdapFields& f, OperationCode code) {
   } clear{f};
   RunOperation(f, {code, kNoDnMessage, code == kOpAdd ? OnlyValuesToAdd : SomethingStaged},
                [&f, code](LDAP* ld, const std::string& dn) {
-                 ModArray mods = BuildModArray(f.staged_attributes, code, CodePage());
+                 ModArray mods = BuildModArray(f.staged_attributes, code, TextCodePage());
                  const PCHAR name = const_cast<PCHAR>(dn.c_str());
                  return code == kOpAdd ? Ldap().add_s(ld, name, mods.Get())
                                        : Ldap().modify_s(ld, name, mods.Get());

@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 #include "module/system_message.h"
+#include "module/ansi_text.h"
 #include "policy/hosting_policy.h"
+#include "policy/store_text.h"
 #include "session/ldap_handles.h"
 
 namespace quillon {
@@ -114,10 +117,11 @@ Connected OpenAndBind(const ConnectRequest& c) {
     out.open_error = GetLastError();
     return out;
   }
+  // Version 3 carries text as UTF-8 (some libraries start new sessions at 2, whose text
+  // is not defined to be UTF-8), and StartTLS exists only in version 3.
+  ULONG version = LDAP_VERSION3;
+  Ldap().set_option(out.session.Get(), LDAP_OPT_PROTOCOL_VERSION, &version);
   if (c.encryption != Encryption::kNone) {
-    // StartTLS exists only in LDAP version 3, and some libraries start new sessions at 2.
-    ULONG version = LDAP_VERSION3;
-    Ldap().set_option(out.session.Get(), LDAP_OPT_PROTOCOL_VERSION, &version);
     // The library would chase a referral or search reference by itself, over plain LDAP
     // to whatever host the data names, binding anonymously: nothing of an encrypted
     // session may leave in clear text, so it reads only what its own server holds.
@@ -240,7 +244,7 @@ class ConnectWorker {
 bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
   const std::string refusal = CheckHostingPolicy(f);
   if (!refusal.empty()) {
-    f.SetError(refusal);
+    f.SetError(StoreToText(refusal));
     return false;
   }
   const bool ldaps = f.encryption == Encryption::kLdaps;
@@ -266,8 +270,8 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
 }
 
 std::string LdapErrorText(long code) {
-  const char* text = Ldap().err2string(static_cast<ULONG>(code));
-  if (text && strlen(text) >= 2) return text;
+  const wchar_t* text = Ldap().err2string(static_cast<ULONG>(code));
+  if (text && wcslen(text) >= 2) return ToText(text);
   char message[96];
   snprintf(message, sizeof(message), "The system cannot find error message for error number %ld",
            code);
@@ -276,7 +280,9 @@ std::string LdapErrorText(long code) {
 
 std::string SystemErrorText(long code) {
   std::string text;
-  return SystemMessage(static_cast<DWORD>(code), &text) ? text : "Unknown error";
+  // The system's message comes in the process's ANSI code page.
+  if (!SystemMessage(static_cast<DWORD>(code), &text)) return "Unknown error";
+  return ToText(ToWide(text, CodePage(CP_ACP)));
 }
 
 LONG RunningConnectThreads() {

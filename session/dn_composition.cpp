@@ -11,9 +11,9 @@ namespace {
 
 // "attribute=value" from two trimmed texts, or empty when either trims to nothing.
 std::string Component(BSTR attribute, BSTR value) {
-  const CodePage cp;
-  const std::string a = ToAnsi(attribute, cp);
-  const std::string v = ToAnsi(value, cp);
+  const CodePage cp = TextCodePage();
+  const std::string a = ToText(attribute);
+  const std::string v = ToText(value);
   const std::string_view ta = TrimWhite(a, cp);
   const std::string_view tv = TrimWhite(v, cp);
   if (ta.empty() || tv.empty()) return {};

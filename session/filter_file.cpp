@@ -5,6 +5,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
+
+#include "module/ansi_text.h"
+#include "results/value_text.h"
 
 namespace quillon {
 
@@ -44,7 +48,13 @@ bool ReadFilterFile(const wchar_t* path, std::string* text) {
   DWORD got = 0;
   if (!ReadFile(file.Get(), buffer.get(), wanted, &got, nullptr)) return false;
   buffer[got] = '\0';
-  text->assign(buffer.get(), strlen(buffer.get()));
+  const std::string_view bytes(buffer.get(), strlen(buffer.get()));
+  // A file written as UTF-8 is taken as it is; any other is text of the thread's code page.
+  if (IsUtf8BeyondAscii(bytes)) {
+    text->assign(bytes);
+  } else {
+    *text = ToText(std::wstring_view(ToWide(bytes, CodePage())));
+  }
   return true;
 }
 

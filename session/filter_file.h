@@ -6,7 +6,8 @@
 namespace quillon {
 
 // Reads the file's text up to its first zero byte, exactly as stored (no trimming: a
-// trailing line break stays). False when the file cannot be opened or read; the caller
+// trailing line break stays), as the component's text: bytes that are valid UTF-8 beyond
+// ASCII as they are, any others through the thread's code page. False when the file cannot be opened or read; the caller
 // then keeps its previous filter.
 bool ReadFilterFile(const wchar_t* path, std::string* text);
 

@@ -1,5 +1,6 @@
 // The LDAP client library calls the component makes, as one table of function pointers.
-// By default the table is bound to wldap32 (8-bit strings in the thread's ANSI code page).
+// Its 8-bit strings are the component's UTF-8 text; by default the table is bound to
+// wldap32's wide functions, which carry every character to the server and back.
 // Tests install a recording table to see what no real server shows: the exact calls and
 // their arguments, and that everything the library hands out is given back.
 #pragma once
@@ -28,7 +29,7 @@ struct LdapLibrary {
   ULONG(LDAPAPI* abandon)(LDAP* ld, ULONG msgid);
   ULONG(LDAPAPI* get_last_error)();
   ULONG(LDAPAPI* unbind)(LDAP* ld);
-  PCHAR(LDAPAPI* err2string)(ULONG code);
+  PWCHAR(LDAPAPI* err2string)(ULONG code);
   ULONG(LDAPAPI* delete_s)(LDAP* ld, const PCHAR dn);
   ULONG(LDAPAPI* add_s)(LDAP* ld, PCHAR dn, LDAPModA* mods[]);
   ULONG(LDAPAPI* modify_s)(LDAP* ld, PCHAR dn, LDAPModA* mods[]);

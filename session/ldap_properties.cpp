@@ -15,8 +15,8 @@ namespace {
 
 // Filter and Sort keep their previous value when the new one trims to nothing.
 void StoreTrimmedIfNotEmpty(BSTR value, std::string* field) {
-  const CodePage cp;
-  const std::string text = ToAnsi(value, cp);
+  const CodePage cp = TextCodePage();
+  const std::string text = ToText(value);
   const std::string_view trimmed = TrimWhite(text, cp);
   if (!trimmed.empty()) field->assign(trimmed);
 }
@@ -25,7 +25,7 @@ void StoreTrimmedIfNotEmpty(BSTR value, std::string* field) {
 
 STDMETHODIMP CLdap::put_ServerName(BSTR value) {
   return GuardedMember([&] {
-    f_.server_name = ToAnsi(value);
+    f_.server_name = ToText(value);
     return S_OK;
   });
 }
@@ -38,21 +38,21 @@ STDMETHODIMP CLdap::put_Port(LONG value) {
 
 STDMETHODIMP CLdap::put_UserName(BSTR value) {
   return GuardedMember([&] {
-    f_.user_name = ToAnsi(value);
+    f_.user_name = ToText(value);
     return S_OK;
   });
 }
 
 STDMETHODIMP CLdap::put_Password(BSTR value) {
   return GuardedMember([&] {
-    f_.password = ToAnsi(value);
+    f_.password = ToText(value);
     return S_OK;
   });
 }
 
 STDMETHODIMP CLdap::put_Attributes(BSTR value) {
   return GuardedMember([&] {
-    f_.attributes = ToAnsi(value);
+    f_.attributes = ToText(value);
     return S_OK;
   });
 }
@@ -73,8 +73,8 @@ STDMETHODIMP CLdap::put_Sort(BSTR value) {
 
 STDMETHODIMP CLdap::put_Scope(BSTR value) {
   return GuardedMember([&] {
-    const CodePage cp;
-    const std::string text = ToAnsi(value, cp);
+    const CodePage cp = TextCodePage();
+    const std::string text = ToText(value);
     if (EqualsNoCase(text, "base", cp)) {
       f_.scope = 0;
     } else if (EqualsNoCase(text, "subtree", cp)) {
@@ -124,8 +124,8 @@ STDMETHODIMP CLdap::put_PageSize(LONG value) {
 // when an operation runs.
 STDMETHODIMP CLdap::put_Encryption(BSTR value) {
   return GuardedMember([&] {
-    const CodePage cp;
-    const std::string text = ToAnsi(value, cp);
+    const CodePage cp = TextCodePage();
+    const std::string text = ToText(value);
     const std::string_view word = TrimWhite(text, cp);
     if (word.empty() || EqualsNoCase(word, "none", cp)) {
       f_.encryption = Encryption::kNone;
@@ -150,7 +150,7 @@ STDMETHODIMP CLdap::get_ErrorReason(BSTR* value) {
   if (!value) return E_POINTER;
   *value = nullptr;
   return GuardedMember([&] {
-    *value = ToBstr(f_.error_reason);
+    *value = TextToBstr(f_.error_reason);
     return *value ? S_OK : E_OUTOFMEMORY;
   });
 }

@@ -131,7 +131,7 @@ STDMETHODIMP CLdap::Query(VARIANT* result) {
     RunOperation(
         f_, {kOpQuery, "Please specify valid Start DN"},
         [this, &collection](LDAP* ld, const std::string& base) -> ULONG {
-          const CodePage cp;
+          const CodePage cp = TextCodePage();
           std::vector<std::string> names;
           const bool listed = !f_.attributes.empty();
           if (listed) SplitAttributeList(f_.attributes, ';', f_.sort, &names, cp);

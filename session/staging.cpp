@@ -1,5 +1,5 @@
 // Implementation details:
-// - Buffers. A text value holds its ANSI text and a zero byte. A string staged with a
+// - Buffers. A text value holds its UTF-8 text and a zero byte. A string staged with a
 //   declared size of 0 or more is binary data carried in a string: its buffer holds the
 //   string's own bytes as they are in memory (UTF-16LE), the first declared-size of them,
 //   zero-padded, and a zero byte. A byte array holds its bytes and one hidden zero byte,
@@ -74,9 +74,9 @@ bool DefaultValueText(const VARIANT& object, VARIANT* text) {
 
 bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
                long declared_size, long add_flag) {
-  const CodePage cp;
-  std::string ansi_name = ToAnsi(name, cp);
-  if (ansi_name.empty()) return false;
+  const CodePage cp = TextCodePage();
+  std::string text_name = ToText(name);
+  if (text_name.empty()) return false;
   std::unique_ptr<unsigned char[]> buffer;
   size_t length = 0;
   if (V_VT(&value) == VT_BSTR && declared_size >= 0) {
@@ -92,24 +92,24 @@ bool StageText(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& va
       // The object's default value, as a page reads Request.Form("x") without the call.
       Variant converted;
       if (!DefaultValueText(value, converted.Get())) return false;
-      text = ToAnsi(V_BSTR(converted.Get()), cp);
+      text = ToText(V_BSTR(converted.Get()));
     } else {
-      text = ToAnsi(V_BSTR(&value), cp);
+      text = ToText(V_BSTR(&value));
     }
     length = text.size() + 1;
     buffer = ZeroBuffer(length);
     if (!buffer) return false;
     memcpy(buffer.get(), text.data(), text.size());
   }
-  PlaceStagedValue(f, std::move(ansi_name), std::move(buffer), length, declared_size, add_flag,
+  PlaceStagedValue(f, std::move(text_name), std::move(buffer), length, declared_size, add_flag,
                    method == StagingMethod::kAttributeAdd, cp, method);
   return true;
 }
 
 bool StageBytes(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& value,
                 long declared_size, long add_flag) {
-  const CodePage cp;
-  std::string ansi_name = ToAnsi(name, cp);  // an empty name is staged as it is
+  const CodePage cp = TextCodePage();
+  std::string text_name = ToText(name);  // an empty name is staged as it is
   SAFEARRAY* array = V_ARRAY(&value);
   LONG lower = 0;
   LONG upper = 0;
@@ -127,7 +127,7 @@ bool StageBytes(LdapFields& f, StagingMethod method, BSTR name, const VARIANT& v
   std::unique_ptr<unsigned char[]> buffer = ZeroBuffer(length + 1);
   if (!buffer) return false;
   memcpy(buffer.get(), data.Get(), length);
-  PlaceStagedValue(f, std::move(ansi_name), std::move(buffer), length, declared_size, add_flag,
+  PlaceStagedValue(f, std::move(text_name), std::move(buffer), length, declared_size, add_flag,
                    method != StagingMethod::kAttributeDelete, cp, method);
   return true;
 }
@@ -203,11 +203,11 @@ bool IsMissingArgument(const VARIANT& value) {
 }
 
 bool StageRemoval(LdapFields& f, BSTR name) {
-  std::string ansi_name = ToAnsi(name, CodePage());
-  if (ansi_name.empty()) return false;
+  std::string text_name = ToText(name);
+  if (text_name.empty()) return false;
   RoomForOneMore(f.staged_attributes);
   StagedAttribute record;
-  record.name = std::move(ansi_name);
+  record.name = std::move(text_name);
   record.remove = true;
   f.staged_attributes.push_back(std::move(record));
   return true;

@@ -62,7 +62,7 @@ std::string Outcome(ILdap* ldap, VARIANT* result = nullptr) {
   Bstr reason;
   ldap->get_IsError(&is_error);
   ldap->get_ErrorReason(reason.Put());
-  std::string text = "IsError=" + std::to_string(is_error) + " [" + ToAnsi(reason.Get()) + "]";
+  std::string text = "IsError=" + std::to_string(is_error) + " [" + ToText(reason.Get()) + "]";
   if (result && V_VT(result) == VT_DISPATCH && V_DISPATCH(result)) {
     ComPtr<IQuery> query;
     V_DISPATCH(result)->QueryInterface(IID_IQuery, query.PutVoid());

@@ -165,10 +165,10 @@ ULONG LDAPAPI Unbind(LDAP* ld) {
   return 0;
 }
 
-PCHAR LDAPAPI Err2String(ULONG code) {
-  static char empty[] = "";
-  static char one[] = "x";
-  static std::string long_text(64 * 1024, 'e');
+PWCHAR LDAPAPI Err2String(ULONG code) {
+  static wchar_t empty[] = L"";
+  static wchar_t one[] = L"x";
+  static std::wstring long_text(64 * 1024, L'e');
   switch (g_odd->behaviour.err_text) {
     case 1:
       return nullptr;

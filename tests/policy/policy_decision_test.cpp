@@ -253,7 +253,7 @@ TEST_F(PolicySpelling, AFullWidthLetterIsAnotherFolder) {
 }
 
 TEST_F(PolicySpelling, AShortNameIsTheLongFolder) {
-  std::wstring long_name = ToWide(area_);
+  std::wstring long_name = ToWide(area_, CodePage(CP_ACP));
   wchar_t short_name[MAX_PATH];
   ASSERT_GT(GetShortPathNameW(long_name.c_str(), short_name, MAX_PATH), 0u);
   if (long_name == short_name) GTEST_SKIP() << "this file system makes no short names";

@@ -93,13 +93,18 @@ ProcessSample SampleProcess() {
 
 int OpenConnections(int port) {
   const std::set<DWORD> own = OwnLocalPorts(port);
+  // The table can grow between asking its size and reading it (other tests open
+  // connections too): ask again with the size it then needs.
+  std::vector<unsigned char> buffer;
   ULONG size = 0;
-  GetTcpTable(nullptr, &size, FALSE);
-  std::vector<unsigned char> buffer(size + 4096);
-  size = static_cast<ULONG>(buffer.size());
-  if (GetTcpTable(reinterpret_cast<MIB_TCPTABLE*>(buffer.data()), &size, FALSE) != NO_ERROR) {
-    return -1;
+  DWORD rc = GetTcpTable(nullptr, &size, FALSE);
+  for (int tries = 0; tries < 8; ++tries) {
+    buffer.resize(size + 4096);
+    size = static_cast<ULONG>(buffer.size());
+    rc = GetTcpTable(reinterpret_cast<MIB_TCPTABLE*>(buffer.data()), &size, FALSE);
+    if (rc != ERROR_INSUFFICIENT_BUFFER) break;
   }
+  if (rc != NO_ERROR) return -1;
   const auto* table = reinterpret_cast<const MIB_TCPTABLE*>(buffer.data());
   int open = 0;
   for (DWORD i = 0; i < table->dwNumEntries; ++i) {

@@ -5,7 +5,8 @@
 set -euo pipefail
 dir=${1:?folder}
 mkdir -p "$dir"
-port=$(shuf -i 30000-60999 -n 1)
+# Above the ephemeral range (32768-60999), where outgoing connections would take it.
+port=$(shuf -i 61000-65000 -n 1)
 echo "$port" >"$dir/referral-port"
 cat >"$dir/referral.ldif" <<LDIF
 dn: ou=Elsewhere,dc=example,dc=com

@@ -28,7 +28,8 @@ actual=$("$run" "$cscript" //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d 
 # An optional <script>.after checks the directory with the OpenLDAP tools afterwards;
 # its output is part of what is compared.
 if [ -f "$script.after" ]; then
-  actual+=$'\n'$(HOST="$host" PORT="$port" bash "$script.after" 2>&1)
+  # The OpenLDAP tools run in the build machine's own locale, whatever Wine was given.
+  actual+=$'\n'$(LC_ALL=C.UTF-8 HOST="$host" PORT="$port" bash "$script.after" 2>&1)
 fi
 want=$(sed -e "s/@HOST@/$host/g" -e "s/@PORT@/$port/g" "$expected")
 expect_output "output of $(basename "$script")" "$want" "$actual"

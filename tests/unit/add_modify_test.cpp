@@ -61,7 +61,7 @@ class AddModifyTest : public testing::Test {
   // The request and its modifications, without the open, bind and unbind around them.
   Calls Request() {
     EXPECT_EQ(lib_.calls.back(), "unbind");
-    return Calls(lib_.calls.begin() + 2, lib_.calls.end() - 1);
+    return Calls(lib_.calls.begin() + 3, lib_.calls.end() - 1);
   }
   bool NothingStaged() {
     return FieldsOf(ldap_).staged_attributes.empty() && FieldsOf(ldap_).staged_value_pool.empty();
@@ -172,7 +172,7 @@ TEST_F(AddModifyTest, FailuresAreStickyAndStillDiscardTheStagedValues) {
   ldap_->Add();
   EXPECT_EQ(Reason(), "Invalid Credentials");
   EXPECT_TRUE(NothingStaged());
-  EXPECT_EQ(lib_.calls.size(), 3u) << "open, bind, unbind: no request";
+  EXPECT_EQ(lib_.calls.size(), 4u) << "open, version, bind, unbind: no request";
 
   lib_.bind_rc = 0;
   lib_.request_rc = LDAP_ALREADY_EXISTS;

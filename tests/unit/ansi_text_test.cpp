@@ -13,15 +13,25 @@ constexpr char kKatakanaA[] = "\x83\x41";
 constexpr char kKatakanaDi[] = "\x83\x61";  // its second byte is a lower-case a
 
 TEST(AnsiText, ConversionStopsAtFirstZeroAndTreatsNullAsEmpty) {
-  EXPECT_EQ(ToAnsi(nullptr), "");
+  EXPECT_EQ(ToText(static_cast<const wchar_t*>(nullptr)), "");
   Bstr with_zero(L"host\0tail", 9);
-  EXPECT_EQ(ToAnsi(with_zero.Get()), "host");
-  EXPECT_EQ(ToWide(std::string("a\0b", 3)), std::wstring(L"a\0b", 3));
+  EXPECT_EQ(ToText(with_zero.Get()), "host");
+  EXPECT_EQ(TextToWide(std::string("a\0b", 3)), std::wstring(L"a\0b", 3));
 }
 
-TEST(AnsiText, UnmappedCharactersBecomeTheDefaultCharacter) {
+// The component's text is UTF-8 whatever the thread's code page: nothing becomes '?'.
+TEST(AnsiText, TheComponentsTextKeepsEveryCharacter) {
   test::ScopedThreadLocale english(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-  EXPECT_EQ(ToAnsi(L"a\x3042z"), "a?z");
+  EXPECT_EQ(ToText(L"a\x3042z"), "a\xE3\x81\x82z");
+  EXPECT_EQ(ToText(L"\x0141\xD83D\xDE00"), "\xC5\x81\xF0\x9F\x98\x80");  // Ł, an emoji
+  EXPECT_EQ(TextToWide("\xF0\x9F\x98\x80"), L"\xD83D\xDE00");
+  // UTF-8 characters are whole to the byte rules: no trail byte is white or folds.
+  const CodePage utf8 = TextCodePage();
+  EXPECT_EQ(TrimWhite(" \xC2\xA0x\xE3\x81\x82 ", utf8), "\xC2\xA0x\xE3\x81\x82");
+  EXPECT_EQ(utf8.CharLength("\xF0\x9F\x98\x80", 0), 4u);
+  EXPECT_EQ(utf8.CharLength("\xC3(", 0), 1u) << "a broken sequence is a byte of its own";
+  EXPECT_TRUE(EqualsNoCase("M\xC3\xBCLLER", "m\xC3\xBCller", utf8));
+  EXPECT_FALSE(EqualsNoCase("\xC3\x84", "\xC3\xA4", utf8)) << "only A-Z fold";
 }
 
 TEST(AnsiText, NoLookAlikeStandsInForACharacterTheCodePageLacks) {
@@ -34,8 +44,8 @@ TEST(AnsiText, NoLookAlikeStandsInForACharacterTheCodePageLacks) {
 TEST(AnsiText, ConvertsInTheThreadsCodePage) {
   test::ScopedThreadLocale japanese(test::kJapanese);
   EXPECT_EQ(CodePage().Id(), 932u);
-  EXPECT_EQ(ToAnsi(L"\x30A2"), kKatakanaA);
-  EXPECT_EQ(ToWide(kKatakanaA), L"\x30A2");
+  EXPECT_EQ(ToAnsi(L"\x30A2", CodePage()), kKatakanaA);
+  EXPECT_EQ(ToWide(kKatakanaA, CodePage()), L"\x30A2");
 }
 
 TEST(AnsiText, TrimsTheWhiteSpaceClassOnly) {

@@ -42,7 +42,8 @@ TEST_F(OperationTest, DeleteSendsTheComposedNameWithoutItsLeadingComma) {
   Dn(L"ou", L"People");
   Dn(L" cn ", L"\tAnn Lee ");
   ASSERT_EQ(ldap_->Delete(), S_OK);
-  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 389", "bind_s null null record size 0 time 0",
+  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 389", "option version 3",
+                               "bind_s null null record size 0 time 0",
                                "delete \"cn=Ann Lee,ou=People\"", "unbind"}));
   EXPECT_EQ(FieldsOf(ldap_).dn, ",cn=Ann Lee,ou=People") << "the object keeps its comma";
   EXPECT_EQ(FieldsOf(ldap_).port, 389) << "the default port stays for later operations";
@@ -53,7 +54,7 @@ TEST_F(OperationTest, DeleteSendsTheComposedNameWithoutItsLeadingComma) {
 TEST_F(OperationTest, OnlyOneLeadingCommaIsRemoved) {
   Dn(L",ou", L"People");
   ldap_->Delete();
-  EXPECT_EQ(lib_.calls[2], "delete \",ou=People\"");
+  EXPECT_EQ(lib_.calls[3], "delete \",ou=People\"");
 }
 
 TEST_F(OperationTest, BlankComponentsAndRdnsChangeNothing) {
@@ -108,9 +109,10 @@ TEST_F(OperationTest, EncryptionChoosesTheSessionAndNeverBindsInClear) {
   Put(&ILdap::put_Password, L"pw");
   ldap2->put_Encryption(Bstr(L" LDAPS ").Get());
   ldap_->Delete();
-  EXPECT_EQ(lib_.calls, (Calls{"sslinit \"127.0.0.1\" 636 1", "option version 3",
-                               "option referrals off", "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
-                               "delete \"cn=Ann\"", "unbind"}));
+  EXPECT_EQ(
+      lib_.calls,
+      (Calls{"sslinit \"127.0.0.1\" 636 1", "option version 3", "option referrals off",
+             "bind_s \"cn=admin\" \"pw\" record size 0 time 0", "delete \"cn=Ann\"", "unbind"}));
   ldap2->put_Encryption(Bstr(L"StartTLS").Get());
   lib_.calls.clear();
   ldap_->Delete();
@@ -120,9 +122,8 @@ TEST_F(OperationTest, EncryptionChoosesTheSessionAndNeverBindsInClear) {
   lib_.start_tls_rc = LDAP_UNAVAILABLE;
   lib_.calls.clear();
   ldap_->Delete();
-  EXPECT_EQ(lib_.calls,
-            (Calls{"init \"127.0.0.1\" 389", "option version 3", "option referrals off",
-                   "start_tls", "unbind"}));
+  EXPECT_EQ(lib_.calls, (Calls{"init \"127.0.0.1\" 389", "option version 3", "option referrals off",
+                               "start_tls", "unbind"}));
   EXPECT_EQ(Reason(), "text 52");
   ldap_->put_Port(1636);
   ldap2->put_Encryption(Bstr(L"ldaps").Get());
@@ -140,7 +141,7 @@ TEST_F(OperationTest, ModifyDnRemovesTheOldValue) {
   Dn(L"cn", L"Ann");
   ldap_->NewRDN(Bstr(L"cn").Get(), Bstr(L"Anna").Get());
   ldap_->ModifyDN();
-  EXPECT_EQ(lib_.calls[2], "modrdn2 \"cn=Ann,ou=People\" \"cn=Anna\" 1");
+  EXPECT_EQ(lib_.calls[3], "modrdn2 \"cn=Ann,ou=People\" \"cn=Anna\" 1");
   EXPECT_EQ(lib_.calls.back(), "unbind");
   EXPECT_EQ(FieldsOf(ldap_).dn, ",cn=Ann,ou=People") << "names are never reset";
 }
@@ -153,8 +154,8 @@ TEST_F(OperationTest, LimitsAreSetInRecordAndOptionsBeforeTheBind) {
   Put(&ILdap::put_UserName, L"cn=admin");
   Put(&ILdap::put_Password, L"pw");
   ldap_->Delete();
-  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 636", "option size 5", "option time 10",
-                               "bind \"cn=admin\" \"pw\" record size 5 time 10",
+  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 636", "option version 3", "option size 5",
+                               "option time 10", "bind \"cn=admin\" \"pw\" record size 5 time 10",
                                "result 7 within 10", "delete \"cn=Ann\"", "unbind"}));
 }
 
@@ -162,7 +163,7 @@ TEST_F(OperationTest, UserNameWithoutPasswordBindsAnonymously) {
   Dn(L"cn", L"Ann");
   Put(&ILdap::put_UserName, L"  ");
   ldap_->Delete();
-  EXPECT_EQ(lib_.calls[1], "bind_s null null record size 0 time 0");
+  EXPECT_EQ(lib_.calls[2], "bind_s null null record size 0 time 0");
 }
 
 TEST_F(OperationTest, FailuresSetTheStickyErrorStateAndCloseTheSession) {

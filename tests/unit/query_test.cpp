@@ -77,7 +77,7 @@ ResultTree TreeOf(const std::vector<std::vector<std::string>>& cells) {
 // row's first value.
 std::vector<size_t> WalkRows(const std::vector<std::vector<std::string>>& cells, bool ascending,
                              bool case_sensitive, const CodePage& cp) {
-  const auto text = [&](const std::string& v) { return SortText(v.c_str(), false, cp); };
+  const auto text = [&](const std::string& v) { return SortText(v.c_str(), cp); };
   std::vector<size_t> placed;
   for (size_t row = 0; row < cells.size(); ++row) {
     std::string key;
@@ -146,15 +146,14 @@ TEST(ValueText, ValidUtf8BeyondAsciiIsReadAsUtf8) {
                             "\xF4\x90\x80\x80", "\xE3\x81", "\x83\x41"}) {
     EXPECT_FALSE(IsUtf8BeyondAscii(bytes)) << "not UTF-8 beyond ASCII: " << bytes;
   }
-  const auto text = [](std::string_view bytes, bool ansi_only, UINT cp) {
-    Bstr b(ValueText(bytes, ansi_only, CodePage(cp)));
+  const auto text = [](std::string_view bytes, UINT cp) {
+    Bstr b(ValueText(bytes, CodePage(cp)));
     return std::wstring(b.Get(), SysStringLen(b.Get()));
   };
-  EXPECT_EQ(text(" M\xC3\xBCller\t", false, 932), L"M\x00FCller");
-  EXPECT_EQ(text(" \xE3\x81\x82 ", false, 932), L"\x3042") << "space after a lead byte";
-  EXPECT_EQ(text("M\xFCller ", false, 1252), L"M\x00FCller");
-  EXPECT_EQ(text("M\xC3\xBCller", true, 1252), L"M\x00C3\x00BCller") << "names stay ANSI";
-  EXPECT_EQ(SortText("M\xFCller", false, CodePage(1252)), "M\xC3\xBCller");
+  EXPECT_EQ(text(" M\xC3\xBCller\t", 932), L"M\x00FCller");
+  EXPECT_EQ(text(" \xE3\x81\x82 ", 932), L"\x3042") << "space after a lead byte";
+  EXPECT_EQ(text("M\xFCller ", 1252), L"M\x00FCller");
+  EXPECT_EQ(SortText("M\xFCller", CodePage(1252)), "M\xC3\xBCller");
 }
 
 TEST(SortPosition, CodePageCharacterOrder) {
@@ -201,7 +200,7 @@ class QueryTest : public testing::Test {
       V_DISPATCH(item.Get())->QueryInterface(IID_IQueryEntries, column.PutVoid());
       Bstr name;
       column->get_Attributes(name.Put());
-      out += ToAnsi(name.Get()) + ":";
+      out += ToText(name.Get()) + ":";
       column->ValuesList(rows.Get());
       ComPtr<IQuerySub> list;
       V_DISPATCH(rows.Get())->QueryInterface(IID_IQuerySub, list.PutVoid());
@@ -216,7 +215,7 @@ class QueryTest : public testing::Test {
         SAFEARRAY* array = V_ARRAY(values.Get());
         out += " ";
         for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
-          out += (i ? "|" : "") + ToAnsi(V_BSTR(&static_cast<VARIANT*>(array->pvData)[i]));
+          out += (i ? "|" : "") + ToText(V_BSTR(&static_cast<VARIANT*>(array->pvData)[i]));
         }
         if (!array->rgsabound[0].cElements) out += "-";
       }
@@ -326,7 +325,7 @@ std::vector<MemoryEntry> Spread() {
 TEST_F(QueryTest, PagesGiveThePlainResultSortedOverAllOfThem) {
   lib_.entries = Spread();
   for (const wchar_t* attributes : {L"cn;sn", L""}) {
-    SCOPED_TRACE(testing::Message() << "Attributes '" << ToAnsi(attributes) << "'");
+    SCOPED_TRACE(testing::Message() << "Attributes '" << ToText(attributes) << "'");
     Set(&ILdap::put_Attributes, attributes);
     Set(&ILdap::put_Sort, L"sn");
     ldap_->put_SortAscending(0);

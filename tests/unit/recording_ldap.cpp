@@ -1,6 +1,7 @@
 #include "recording_ldap.h"
 
 #include <cstdio>
+#include <cwchar>
 
 namespace quillon::test {
 
@@ -97,11 +98,17 @@ ULONG LDAPAPI Unbind(LDAP* ld) {
   return 0;
 }
 
-PCHAR LDAPAPI Err2String(ULONG code) {
+// The library's texts are wide; the recorder's are ASCII.
+PWCHAR LDAPAPI Err2String(ULONG code) {
+  static wchar_t text[64];
   auto it = g_recorder->texts.find(code);
-  if (it != g_recorder->texts.end()) return const_cast<PCHAR>(it->second);
-  static char text[32];
-  snprintf(text, sizeof(text), "text %lu", code);
+  if (it != g_recorder->texts.end()) {
+    size_t i = 0;
+    for (const char* c = it->second; *c && i + 1 < 64; ++c) text[i++] = static_cast<wchar_t>(*c);
+    text[i] = L'\0';
+  } else {
+    swprintf(text, 64, L"text %lu", code);
+  }
   return text;
 }
 

@@ -98,7 +98,7 @@ TEST_F(SecureDirectoryTest, PagesReadPastTheServersLimitInThePlainOrder) {
 TEST_F(SecureDirectoryTest, EncryptedSearchesAndWritesWhereClearTextIsRefused) {
   const std::string refused = "Confidentiality Required";
   for (const wchar_t* encryption : {L"none", L"ldaps", L"starttls"}) {
-    SCOPED_TRACE(testing::Message() << ToAnsi(encryption));
+    SCOPED_TRACE(testing::Message() << ToText(encryption));
     const bool plain = std::wstring(encryption) == L"none";
     ComPtr<ILdap2> ldap = Searcher(encryption, true);
     ldap->put_Filter(Bstr(L"(cn=m000*)").Get());
@@ -185,7 +185,7 @@ TEST_F(SecureDirectoryTest, EncryptedSessionsNeverFollowAReferral) {
   SilentListener elsewhere(std::stoi(referral_port));
   ASSERT_TRUE(elsewhere.Listening()) << "port " << referral_port;
   for (const wchar_t* encryption : {L"ldaps", L"starttls"}) {
-    SCOPED_TRACE(testing::Message() << ToAnsi(encryption));
+    SCOPED_TRACE(testing::Message() << ToText(encryption));
     // From the suffix: ou=Many counts, the reference to ou=Elsewhere is left out.
     ComPtr<ILdap2> root = Searcher(encryption, true, nullptr);
     root->put_Timeout(5);  // a followed referral would wait on the silent server
