@@ -103,18 +103,23 @@ class Host:
         h.update(headers or {})
         return self.request("POST", path, body=urlencode(fields), headers=h)
 
-    def raw(self, data, timeout=30):
+    def raw(self, data, timeout=30, half_close=False):
         """Sends bytes as they are and returns whatever comes back until the host closes."""
         import socket
         s = socket.create_connection(("127.0.0.1", self.port), timeout=timeout)
         try:
             if data:
-                s.sendall(data)
+                try:
+                    s.sendall(data)
+                except (ConnectionResetError, BrokenPipeError):
+                    pass
+            if half_close:
+                s.shutdown(socket.SHUT_WR)
             chunks = []
             while True:
                 try:
                     chunk = s.recv(65536)
-                except (ConnectionResetError, socket.timeout):
+                except (ConnectionResetError, BrokenPipeError, socket.timeout):
                     break
                 if not chunk:
                     break

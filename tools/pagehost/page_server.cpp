@@ -295,11 +295,14 @@ int ReadHead(SOCKET s, const Limits& limits, std::string* buffer, size_t* head_e
   char chunk[8192];
   while ((*head_end = FindHeadEnd(*buffer)) == std::string::npos) {
     if (buffer->size() > limits.header_bytes) return 431;
+    // Lines must end in CR LF; a head ended by bare line feeds would otherwise wait for
+    // an end that never comes.
+    if (buffer->find("\n\n") != std::string::npos || buffer->find("\n\r\n") != std::string::npos) return 400;
     const int n = recv(s, chunk, sizeof chunk, 0);
     if (n <= 0) return buffer->empty() || n == 0 ? -1 : 408;
     buffer->append(chunk, n);
   }
-  return *head_end - 4 > limits.header_bytes ? 431 : 0;
+  return *head_end - 4 > limits.header_bytes ? 431 : 0;  // ParseHead finds bare LFs inside
 }
 
 void Converse(Host& host, SOCKET s, const sockaddr_in& peer) {
@@ -310,7 +313,11 @@ void Converse(Host& host, SOCKET s, const sockaddr_in& peer) {
     const int status = ReadHead(s, limits, &buffer, &head_end);
     if (status < 0) return;
     if (status > 0) {
-      SendStatus(s, status, status == 431 ? "The request head is too large." : "The request did not arrive in time.", false);
+      SendStatus(s, status,
+                 status == 431   ? "The request head is too large."
+                 : status == 400 ? "Lines of the request head must end in CR LF."
+                                 : "The request did not arrive in time.",
+                 false);
       return;
     }
     HttpRequest request;
