@@ -108,7 +108,7 @@ HRESULT NewStringList(const Entry* entry, VARIANT* out) {
 // position from 1.
 class RequestDictionary final : public ScriptObject<IRequestDictionary> {
  public:
-  explicit RequestDictionary(const Collection* items) : items_(items) {}
+  explicit RequestDictionary(std::shared_ptr<const Collection> items) : items_(std::move(items)) {}
 
   STDMETHODIMP get_Item(VARIANT key, VARIANT* out) override {
     if (!out) return E_POINTER;
@@ -194,17 +194,17 @@ class RequestDictionary final : public ScriptObject<IRequestDictionary> {
     return keys;
   }
 
-  const Collection* items_;  // owned by the Request object, which this one keeps alive
+  std::shared_ptr<const Collection> items_;  // shared with the Request object
 };
 
 class Request final : public ScriptObject<IRequest> {
  public:
   explicit Request(std::shared_ptr<Exchange> exchange) : exchange_(std::move(exchange)) {
-    query_ = ParseUrlEncoded(exchange_->http.query, *exchange_);
+    *query_ = ParseUrlEncoded(exchange_->http.query, *exchange_);
     if (const std::string* cookie = exchange_->http.Header("Cookie")) {
-      cookies_ = ParseCookies(*cookie, *exchange_);
+      *cookies_ = ParseCookies(*cookie, *exchange_);
     }
-    variables_ = MakeServerVariables(*exchange_);
+    *variables_ = MakeServerVariables(*exchange_);
   }
 
   STDMETHODIMP get_Item(BSTR name, IDispatch** out) override {
@@ -214,19 +214,19 @@ class Request final : public ScriptObject<IRequest> {
     if (entry) *out = new StringList(entry->values);
     return S_OK;
   }
-  STDMETHODIMP get_QueryString(IRequestDictionary** out) override { return Dict(&query_, out); }
+  STDMETHODIMP get_QueryString(IRequestDictionary** out) override { return Dict(query_, out); }
   STDMETHODIMP get_Form(IRequestDictionary** out) override {
     if (FAILED(LoadForm())) return E_FAIL;
-    return Dict(&form_, out);
+    return Dict(form_, out);
   }
   STDMETHODIMP get_Body(IRequestDictionary** out) override { return get_Form(out); }
   STDMETHODIMP get_ServerVariables(IRequestDictionary** out) override {
-    return Dict(&variables_, out);
+    return Dict(variables_, out);
   }
   STDMETHODIMP get_ClientCertificate(IRequestDictionary** out) override {
-    return Dict(&empty_, out);
+    return Dict(empty_, out);
   }
-  STDMETHODIMP get_Cookies(IRequestDictionary** out) override { return Dict(&cookies_, out); }
+  STDMETHODIMP get_Cookies(IRequestDictionary** out) override { return Dict(cookies_, out); }
   STDMETHODIMP get_TotalBytes(LONG* total) override {
     if (!total) return E_POINTER;
     *total = static_cast<LONG>(exchange_->http.body.size());
@@ -271,7 +271,7 @@ class Request final : public ScriptObject<IRequest> {
       case DISPID_VALUE:
         return CallItem(call);
       case 1:
-        return Collection(&query_, call);
+        return Collection(query_, call);
       case 2:
       case 8:
         if (binary_read_) {
@@ -280,30 +280,36 @@ class Request final : public ScriptObject<IRequest> {
                             L"calling BinaryRead.");
         }
         LoadForm();
-        return Collection(&form_, call);
+        return Collection(form_, call);
       case 3:
-        return Collection(&cookies_, call);
+        return Collection(cookies_, call);
       case 4:
-        return Collection(&variables_, call);
+        return Collection(variables_, call);
       case 5:
         return call.ReturnLong(static_cast<LONG>(exchange_->http.body.size()));
       case 6:
         return CallBinaryRead(call);
       case 7:
-        return Collection(&empty_, call);
+        return Collection(empty_, call);
     }
     return DISP_E_MEMBERNOTFOUND;
   }
 
  private:
-  HRESULT Dict(const pagehost::Collection* items, IRequestDictionary** out) {
+  using Shared = std::shared_ptr<pagehost::Collection>;
+  // One dictionary per collection, made on first use, so a page that reads a form field
+  // a thousand times makes one.
+  HRESULT Dict(const Shared& items, IRequestDictionary** out) {
     if (!out) return E_POINTER;
-    *out = new RequestDictionary(items);
-    holds_.emplace_back(*out);  // the collection's items live as long as this object
+    const Shared* all[] = {&query_, &form_, &cookies_, &variables_, &empty_};
+    size_t i = 0;
+    while (all[i] != &items) ++i;
+    if (!dictionaries_[i]) dictionaries_[i] = ComPtr<IRequestDictionary>(new RequestDictionary(items));
+    *out = dictionaries_[i].Get();
     (*out)->AddRef();
     return S_OK;
   }
-  HRESULT Collection(const pagehost::Collection* items, const Invocation& call) {
+  HRESULT Collection(const Shared& items, const Invocation& call) {
     ComPtr<IRequestDictionary> dict;
     Dict(items, dict.Put());
     return ObjectProperty(dict.Get(), call);
@@ -313,13 +319,13 @@ class Request final : public ScriptObject<IRequest> {
     form_loaded_ = true;
     const std::string* type = exchange_->http.Header("Content-Type");
     if (type && _strnicmp(type->c_str(), "application/x-www-form-urlencoded", 33) == 0) {
-      form_ = ParseUrlEncoded(exchange_->http.body, *exchange_);
+      *form_ = ParseUrlEncoded(exchange_->http.body, *exchange_);
     }
     return S_OK;
   }
   const Entry* FindAnywhere(const std::wstring& name) {
     if (!binary_read_) LoadForm();
-    for (const pagehost::Collection* c : {&query_, &form_, &cookies_, &variables_}) {
+    for (const pagehost::Collection* c : {query_.get(), form_.get(), cookies_.get(), variables_.get()}) {
       if (const Entry* e = Find(*c, name)) return e;
     }
     return nullptr;
@@ -351,8 +357,12 @@ class Request final : public ScriptObject<IRequest> {
   }
 
   std::shared_ptr<Exchange> exchange_;
-  pagehost::Collection query_, form_, cookies_, variables_, empty_;
-  std::vector<ComPtr<IRequestDictionary>> holds_;
+  Shared query_ = std::make_shared<pagehost::Collection>();
+  Shared form_ = std::make_shared<pagehost::Collection>();
+  Shared cookies_ = std::make_shared<pagehost::Collection>();
+  Shared variables_ = std::make_shared<pagehost::Collection>();
+  Shared empty_ = std::make_shared<pagehost::Collection>();
+  ComPtr<IRequestDictionary> dictionaries_[5];
   bool form_loaded_ = false;
   bool binary_read_ = false;
   size_t read_ = 0;

@@ -36,7 +36,7 @@ class TextEnum final : public IEnumVARIANT {
     return n == wanted ? S_OK : S_FALSE;
   }
   STDMETHODIMP Skip(ULONG n) override {
-    at_ = std::min(texts_.size(), at_ + n);
+    at_ = std::min<size_t>(texts_.size(), at_ + n);
     return at_ < texts_.size() ? S_OK : S_FALSE;
   }
   STDMETHODIMP Reset() override {
