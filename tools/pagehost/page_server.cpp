@@ -97,7 +97,9 @@ std::wstring Hex(HRESULT code) {
 // The block that ends a failed page: where, what, and the line as written.
 std::string ErrorBlock(const std::wstring& source, HRESULT code, const std::wstring& description,
                        const std::wstring& file, int line, const std::wstring& text) {
-  std::wstring block = L"\r\n<div class=\"page-error\"><p><b>" + HtmlEncode(source) + L" error '" + Hex(code) +
+  // Engines name their errors "... runtime error" or "... compilation error" themselves.
+  const bool named = source.size() >= 5 && source.compare(source.size() - 5, 5, L"error") == 0;
+  std::wstring block = L"\r\n<div class=\"page-error\"><p><b>" + HtmlEncode(source) + (named ? L" '" : L" error '") + Hex(code) +
                        L"'</b></p>\r\n<p class=\"description\">" + HtmlEncode(description) +
                        L"</p>\r\n<p class=\"where\"><b>" + HtmlEncode(file) + L", line " + std::to_wstring(line) +
                        L"</b></p>\r\n<pre class=\"line\">" + HtmlEncode(text) + L"</pre></div>\r\n";
@@ -130,6 +132,8 @@ void ReportScriptError(Exchange& ex, const CompiledPage& page, const ScriptError
   const bool vb = page.language == Language::kVBScript;
   std::wstring description = error.description;
   if (description.empty()) description = KnownErrorText(error.code, vb);
+  // Wine's engines report a syntax error as E_FAIL with no text, naming only the kind.
+  if (description.empty() && error.source.find(L"compilation") != std::wstring::npos) description = L"Syntax error";
   if (description.empty()) description = L"(no description)";
   const std::wstring source = !error.source.empty() ? error.source
                               : vb                  ? L"Microsoft VBScript runtime"
