@@ -18,8 +18,8 @@ std::string Exchange::ToPage(const std::wstring& text) const {
 
 std::wstring Exchange::FromPage(const std::string& bytes) const {
   if (bytes.empty()) return {};
-  const int n = MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring out(n > 0 ? n : 0, L'\0');
   if (n > 0) {
     MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);

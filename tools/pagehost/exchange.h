@@ -39,27 +39,27 @@ struct Answer {
   std::vector<Cookie> cookies;
   std::string body;  // what is buffered and not yet sent
   bool buffering = true;
-  bool ended = false;         // Response.End, Redirect or the end of the page
-  bool head_sent = false;     // after Flush, the rest goes in chunks
-  bool send_body = true;      // false for HEAD
-  bool close_after = false;   // flushed to an HTTP/1.0 client: the end of data ends it
+  bool ended = false;        // Response.End, Redirect or the end of the page
+  bool head_sent = false;    // after Flush, the rest goes in chunks
+  bool send_body = true;     // false for HEAD
+  bool close_after = false;  // flushed to an HTTP/1.0 client: the end of data ends it
 };
 
 struct Exchange {
   HttpRequest http;
-  std::wstring site_root;      // Windows path, no trailing separator
+  std::wstring site_root;  // Windows path, no trailing separator
   SitePath page;
   std::wstring remote_address;
   int remote_port = 0;
   int server_port = 0;
-  UINT code_page = CP_ACP;     // of the page: scripts' text, form values, output
-  LONG script_timeout = 90;    // seconds; the watchdog reads it
+  UINT code_page = CP_ACP;   // of the page: scripts' text, form values, output
+  LONG script_timeout = 90;  // seconds; the watchdog reads it
   Answer answer;
   ResponseSink* sink = nullptr;
   std::shared_ptr<SessionState> session;  // made when the page first uses Session
   std::string new_session_cookie;         // Set-Cookie for a session made by this request
   bool session_abandoned = false;
-  int application_locks = 0;              // released when the page ends
+  int application_locks = 0;                         // released when the page ends
   const std::vector<std::string>* blocks = nullptr;  // the page's literal text, for WriteBlock
 
   // Text to and from the page's code page.

@@ -10,12 +10,12 @@
 namespace pagehost {
 
 struct HostConfig {
-  std::wstring site_root;           // Windows path, no trailing separator
+  std::wstring site_root;  // Windows path, no trailing separator
   std::string listen_address = "127.0.0.1";
   int port = 0;
-  std::wstring port_file;           // written once the host listens
-  long script_timeout = 90;         // seconds, each page may change its own
-  bool stats = false;               // GET /_pagehost/stats answers handles and memory
+  std::wstring port_file;    // written once the host listens
+  long script_timeout = 90;  // seconds, each page may change its own
+  bool stats = false;        // GET /_pagehost/stats answers handles and memory
   size_t max_connections = 64;
   Limits limits;
   std::vector<std::pair<std::wstring, std::wstring>> application_values;  // --set name=value

@@ -40,7 +40,9 @@ std::string RandomId() {
 
 }  // namespace
 
-ValueStore::~ValueStore() { Clear(); }
+ValueStore::~ValueStore() {
+  Clear();
+}
 
 void ValueStore::Get(const std::wstring& name, VARIANT* out) {
   VariantInit(out);

@@ -36,7 +36,9 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-Refusal Bad(int status, const char* reason) { return Refusal{status, reason}; }
+Refusal Bad(int status, const char* reason) {
+  return Refusal{status, reason};
+}
 
 Refusal ParseRequestLine(const std::string& line, HttpRequest* request) {
   const size_t sp1 = line.find(' ');
@@ -48,7 +50,8 @@ Refusal ParseRequestLine(const std::string& line, HttpRequest* request) {
   request->target = line.substr(sp1 + 1, sp2 - sp1 - 1);
   const std::string version = line.substr(sp2 + 1);
   if (!IsToken(request->method)) return Bad(400, "malformed method");
-  if (version.size() != 8 || version.compare(0, 7, "HTTP/1.") != 0 || !isdigit(static_cast<unsigned char>(version[7]))) {
+  if (version.size() != 8 || version.compare(0, 7, "HTTP/1.") != 0 ||
+      !isdigit(static_cast<unsigned char>(version[7]))) {
     if (version.compare(0, 5, "HTTP/") == 0) return Bad(505, "only HTTP/1.x is served");
     return Bad(400, "malformed protocol version");
   }
@@ -91,7 +94,8 @@ Refusal BodyLength(const HttpRequest& request, const Limits& limits, size_t* len
   }
   if (!announced) return {};
   if (announced->empty() || announced->size() > 12) {
-    return announced->size() > 12 ? Bad(413, "body too large") : Bad(400, "malformed Content-Length");
+    return announced->size() > 12 ? Bad(413, "body too large")
+                                  : Bad(400, "malformed Content-Length");
   }
   unsigned long long n = 0;
   for (char c : *announced) {

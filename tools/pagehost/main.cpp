@@ -27,8 +27,9 @@ constexpr int kExitCannotServe = 3;
 
 int Usage(const std::wstring& why) {
   LogLine(why);
-  LogLine(L"usage: QuillonPageHost.exe --root <site folder> [--port N] [--listen ADDRESS] "
-          L"[--port-file FILE] [--timeout SECONDS] [--set NAME=VALUE]... [--max-body BYTES] [--stats]");
+  LogLine(
+      L"usage: QuillonPageHost.exe --root <site folder> [--port N] [--listen ADDRESS] "
+      L"[--port-file FILE] [--timeout SECONDS] [--set NAME=VALUE]... [--max-body BYTES] [--stats]");
   return kExitUsage;
 }
 
@@ -86,7 +87,8 @@ int Parse(const std::vector<std::wstring>& args, Options* o) {
     } else if (a == L"--parent" && ParseNumber(value, 1, 0x7fffffff, &n)) {
       o->parent = static_cast<DWORD>(n);
     } else if (a == L"--set" && value.find(L'=') != std::wstring::npos && value.find(L'=') > 0) {
-      o->config.application_values.emplace_back(value.substr(0, value.find(L'=')), value.substr(value.find(L'=') + 1));
+      o->config.application_values.emplace_back(value.substr(0, value.find(L'=')),
+                                                value.substr(value.find(L'=') + 1));
     } else {
       return Usage(L"cannot use " + a + L" " + value);
     }
@@ -130,8 +132,9 @@ std::wstring Quote(const std::wstring& arg) {
 
 int Supervise(const std::vector<std::wstring>& args, Options& o) {
   if (o.config.port == 0) o.config.port = PickPort(o.config.listen_address);
-  std::wstring command = Quote(args[0]) + L" --worker --parent " + std::to_wstring(GetCurrentProcessId()) +
-                         L" --port " + std::to_wstring(o.config.port);
+  std::wstring command = Quote(args[0]) + L" --worker --parent " +
+                         std::to_wstring(GetCurrentProcessId()) + L" --port " +
+                         std::to_wstring(o.config.port);
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == L"--port") {
       ++i;
@@ -145,7 +148,8 @@ int Supervise(const std::vector<std::wstring>& args, Options& o) {
     PROCESS_INFORMATION worker = {};
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &worker)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &worker)) {
       LogLine(L"cannot start the worker (error " + std::to_wstring(GetLastError()) + L")");
       return kExitCannotServe;
     }
@@ -156,7 +160,8 @@ int Supervise(const std::vector<std::wstring>& args, Options& o) {
     CloseHandle(worker.hProcess);
     // A worker that could not start at all would fail again; anything else (a page past
     // its time, or a crash) gets a new worker.
-    if (status == static_cast<DWORD>(kExitUsage) || status == static_cast<DWORD>(kExitCannotServe)) {
+    if (status == static_cast<DWORD>(kExitUsage) ||
+        status == static_cast<DWORD>(kExitCannotServe)) {
       LogLine(L"the worker could not serve (status " + std::to_wstring(status) + L")");
       return static_cast<int>(status);
     }

@@ -47,7 +47,8 @@ size_t SkipBlanks(const std::string& s, size_t at) {
 
 // <!-- #include file="x" --> or virtual="x" at `at` (which starts "<!--"). Sets the end of
 // the directive; false when this comment is not an include.
-bool MatchInclude(const std::string& s, size_t at, bool* is_virtual, std::string* name, size_t* end) {
+bool MatchInclude(const std::string& s, size_t at, bool* is_virtual, std::string* name,
+                  size_t* end) {
   size_t p = SkipBlanks(s, at + 4);
   if (Lower(s.substr(p, 8)) != "#include") return false;
   p = SkipBlanks(s, p + 8);
@@ -93,7 +94,8 @@ class Compiler {
       const SourceFile& f = out_->files[file];
       error_->file = UrlOf(f.path);
       error_->line = line;
-      if (line >= 1 && static_cast<size_t>(line) <= f.lines.size()) error_->text = f.lines[line - 1];
+      if (line >= 1 && static_cast<size_t>(line) <= f.lines.size())
+        error_->text = f.lines[line - 1];
     }
     error_->description = description;
     return false;
@@ -128,7 +130,8 @@ class Compiler {
     const size_t close = s.find("%>", at);
     if (close == std::string::npos) return Fail(0, 1, L"The directive <%@ has no closing %>.");
     std::string text = s.substr(at + 3, close - at - 3);
-    for (char& c : text) if (c == '"') c = ' ';
+    for (char& c : text)
+      if (c == '"') c = ' ';
     size_t p = 0;
     while ((p = SkipBlanks(text, p)) < text.size()) {
       const size_t eq = text.find('=', p);
@@ -152,7 +155,8 @@ class Compiler {
       } else if (key == "codepage") {
         CPINFO info;
         const UINT page = static_cast<UINT>(strtoul(value.c_str(), nullptr, 10));
-        if (!GetCPInfo(page, &info)) return Fail(0, line, L"The page's code page is not installed.");
+        if (!GetCPInfo(page, &info))
+          return Fail(0, line, L"The page's code page is not installed.");
         out_->code_page = page;
       }  // EnableSessionState, LCID, Transaction: accepted and ignored
     }
@@ -199,11 +203,14 @@ class Compiler {
         continue;
       }
       const size_t close = s.find("%>", next + 2);
-      if (close == std::string::npos) return Fail(file, line, L"A script block <% has no closing %>.");
-      if (s[next + 2] == '@') return Fail(file, line, L"The <%@ directive must come first in the page.");
+      if (close == std::string::npos)
+        return Fail(file, line, L"A script block <% has no closing %>.");
+      if (s[next + 2] == '@')
+        return Fail(file, line, L"The <%@ directive must come first in the page.");
       const bool expression = s[next + 2] == '=';
       pieces_.push_back({expression ? Piece::kExpression : Piece::kCode,
-                         s.substr(next + (expression ? 3 : 2), close - next - (expression ? 3 : 2)), file, line});
+                         s.substr(next + (expression ? 3 : 2), close - next - (expression ? 3 : 2)),
+                         file, line});
       line += CountLines(s, next, close);
       at = close + 2;
     }
@@ -212,7 +219,8 @@ class Compiler {
 
   bool Include(int file, int line, int depth, const std::string& name, bool is_virtual) {
     if (depth + 1 > kMaxIncludeDepth) {
-      return Fail(file, line, L"Includes are nested more than 16 deep (does a file include itself?).");
+      return Fail(file, line,
+                  L"Includes are nested more than 16 deep (does a file include itself?).");
     }
     SitePath path;
     const std::wstring wide = FromPage(name);
@@ -225,9 +233,12 @@ class Compiler {
 
   std::wstring FromPage(const std::string& bytes) const {
     if (bytes.empty()) return {};
-    const int n = MultiByteToWideChar(out_->code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    const int n = MultiByteToWideChar(out_->code_page, 0, bytes.data(),
+                                      static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring w(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(out_->code_page, 0, bytes.data(), static_cast<int>(bytes.size()), w.data(), n);
+    if (n > 0)
+      MultiByteToWideChar(out_->code_page, 0, bytes.data(), static_cast<int>(bytes.size()),
+                          w.data(), n);
     return w;
   }
 
@@ -276,25 +287,29 @@ class Compiler {
 
 }  // namespace
 
-bool ReadWholeFile(const std::wstring& path, std::string* bytes, FILETIME* written, ULONGLONG* size) {
+bool ReadWholeFile(const std::wstring& path, std::string* bytes, FILETIME* written,
+                   ULONGLONG* size) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  bool ok = GetFileInformationByHandle(file, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+  bool ok = GetFileInformationByHandle(file, &info) &&
+            !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
             GetFileType(file) == FILE_TYPE_DISK;
   if (ok) {
     *written = info.ftLastWriteTime;
     *size = (static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     bytes->assign(static_cast<size_t>(*size), '\0');
     DWORD got = 0;
-    ok = *size == 0 || (ReadFile(file, bytes->data(), static_cast<DWORD>(*size), &got, nullptr) && got == *size);
+    ok = *size == 0 ||
+         (ReadFile(file, bytes->data(), static_cast<DWORD>(*size), &got, nullptr) && got == *size);
   }
   CloseHandle(file);
   return ok;
 }
 
-bool CompilePage(const std::wstring& root, const SitePath& page, CompiledPage* out, CompileError* error) {
+bool CompilePage(const std::wstring& root, const SitePath& page, CompiledPage* out,
+                 CompileError* error) {
   *out = CompiledPage();
   return Compiler(root, out, error).Run(page);
 }

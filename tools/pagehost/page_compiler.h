@@ -41,9 +41,9 @@ struct CompiledPage {
 struct CompileError {
   std::wstring file;  // the site path ("/x/page.asp")
   int line = 0;
-  std::string text;   // the line's text
+  std::string text;  // the line's text
   std::wstring description;
-  int status = 500;   // 404 when the page itself is missing
+  int status = 500;  // 404 when the page itself is missing
 };
 
 inline constexpr int kMaxIncludeDepth = 16;
@@ -56,7 +56,8 @@ bool CompilePage(const std::wstring& root, const SitePath& page, CompiledPage* o
 bool IsCurrent(const CompiledPage& page);
 
 // Reads a whole file; false when it is missing, a folder, or unreadable.
-bool ReadWholeFile(const std::wstring& path, std::string* bytes, FILETIME* written, ULONGLONG* size);
+bool ReadWholeFile(const std::wstring& path, std::string* bytes, FILETIME* written,
+                   ULONGLONG* size);
 
 // Compiled pages by path, made again when the page or one of its includes changes.
 class PageCache {

@@ -22,7 +22,9 @@ HRESULT StoreItem(ValueStore& store, const wchar_t* source, const Invocation& ca
   if (call.IsPut()) {
     if (!call.PutValue()) return DISP_E_BADPARAMCOUNT;
     if (!store.Put(name, *call.PutValue())) {
-      return call.Raise(source, L"Only plain values (text, numbers, dates, arrays of them) can be stored here, not objects.",
+      return call.Raise(source,
+                        L"Only plain values (text, numbers, dates, arrays of them) can be stored "
+                        L"here, not objects.",
                         DISP_E_TYPEMISMATCH);
     }
     return S_OK;
@@ -40,35 +42,41 @@ HRESULT ReturnNames(ValueStore& store, const Invocation& call) {
 
 class Session final : public ScriptObject<IDispatch> {
  public:
-  Session(std::shared_ptr<Exchange> exchange, HostState* host) : exchange_(std::move(exchange)), host_(host) {}
+  Session(std::shared_ptr<Exchange> exchange, HostState* host)
+      : exchange_(std::move(exchange)), host_(host) {}
 
  protected:
   enum : DISPID { kContents = 1, kSessionId, kTimeout, kAbandon, kCodePage };
   const Member* Members() const override {
-    static const Member kMembers[] = {{L"Item", DISPID_VALUE}, {L"Value", DISPID_VALUE},
-                                      {L"Contents", kContents}, {L"SessionID", kSessionId},
-                                      {L"Timeout", kTimeout},   {L"Abandon", kAbandon},
-                                      {L"CodePage", kCodePage}, {L"_NewEnum", DISPID_NEWENUM},
-                                      {nullptr, 0}};
+    static const Member kMembers[] = {
+        {L"Item", DISPID_VALUE},    {L"Value", DISPID_VALUE},      {L"Contents", kContents},
+        {L"SessionID", kSessionId}, {L"Timeout", kTimeout},        {L"Abandon", kAbandon},
+        {L"CodePage", kCodePage},   {L"_NewEnum", DISPID_NEWENUM}, {nullptr, 0}};
     return kMembers;
   }
   HRESULT Call(DISPID id, const Invocation& call) override {
     SessionState& state = *exchange_->session;
     switch (id) {
       case DISPID_VALUE:
-        return call.args.Count() == 0 ? call.ReturnObject(this) : StoreItem(state.Values(), L"Session object", call);
-      case kContents: return ObjectProperty(this, call);
-      case DISPID_NEWENUM: return ReturnNames(state.Values(), call);
+        return call.args.Count() == 0 ? call.ReturnObject(this)
+                                      : StoreItem(state.Values(), L"Session object", call);
+      case kContents:
+        return ObjectProperty(this, call);
+      case DISPID_NEWENUM:
+        return ReturnNames(state.Values(), call);
       case kSessionId: {
         const std::string& id_text = state.Id();
         return call.ReturnText(std::wstring(id_text.begin(), id_text.end()));
       }
-      case kTimeout: return Timeout(state, call);
+      case kTimeout:
+        return Timeout(state, call);
       case kAbandon:
         // The values stay readable until the page ends, as on the web server.
         exchange_->session_abandoned = true;
         return S_OK;
-      case kCodePage: return call.ReturnLong(static_cast<LONG>(exchange_->code_page == CP_ACP ? GetACP() : exchange_->code_page));
+      case kCodePage:
+        return call.ReturnLong(
+            static_cast<LONG>(exchange_->code_page == CP_ACP ? GetACP() : exchange_->code_page));
     }
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -78,8 +86,10 @@ class Session final : public ScriptObject<IDispatch> {
     if (!call.IsPut()) return call.ReturnLong(state.timeout_minutes);
     VARIANT minutes;
     VariantInit(&minutes);
-    if (!call.PutValue() || FAILED(VariantChangeType(&minutes, call.PutValue(), 0, VT_I4)) || V_I4(&minutes) <= 0) {
-      return call.Raise(L"Session object", L"Timeout takes a number of minutes above 0.", DISP_E_TYPEMISMATCH);
+    if (!call.PutValue() || FAILED(VariantChangeType(&minutes, call.PutValue(), 0, VT_I4)) ||
+        V_I4(&minutes) <= 0) {
+      return call.Raise(L"Session object", L"Timeout takes a number of minutes above 0.",
+                        DISP_E_TYPEMISMATCH);
     }
     state.timeout_minutes = V_I4(&minutes);
     return S_OK;
@@ -91,23 +101,31 @@ class Session final : public ScriptObject<IDispatch> {
 
 class Application final : public ScriptObject<IDispatch> {
  public:
-  Application(std::shared_ptr<Exchange> exchange, HostState* host) : exchange_(std::move(exchange)), host_(host) {}
+  Application(std::shared_ptr<Exchange> exchange, HostState* host)
+      : exchange_(std::move(exchange)), host_(host) {}
 
  protected:
   enum : DISPID { kContents = 1, kLock, kUnlock };
   const Member* Members() const override {
-    static const Member kMembers[] = {{L"Item", DISPID_VALUE}, {L"Value", DISPID_VALUE},
-                                      {L"Contents", kContents}, {L"Lock", kLock},
-                                      {L"Unlock", kUnlock},     {L"_NewEnum", DISPID_NEWENUM},
+    static const Member kMembers[] = {{L"Item", DISPID_VALUE},
+                                      {L"Value", DISPID_VALUE},
+                                      {L"Contents", kContents},
+                                      {L"Lock", kLock},
+                                      {L"Unlock", kUnlock},
+                                      {L"_NewEnum", DISPID_NEWENUM},
                                       {nullptr, 0}};
     return kMembers;
   }
   HRESULT Call(DISPID id, const Invocation& call) override {
     switch (id) {
       case DISPID_VALUE:
-        return call.args.Count() == 0 ? call.ReturnObject(this) : StoreItem(host_->Application(), L"Application object", call);
-      case kContents: return ObjectProperty(this, call);
-      case DISPID_NEWENUM: return ReturnNames(host_->Application(), call);
+        return call.args.Count() == 0
+                   ? call.ReturnObject(this)
+                   : StoreItem(host_->Application(), L"Application object", call);
+      case kContents:
+        return ObjectProperty(this, call);
+      case DISPID_NEWENUM:
+        return ReturnNames(host_->Application(), call);
       case kLock:
         host_->LockApplication();
         ++exchange_->application_locks;
@@ -143,18 +161,23 @@ class PageGlobals final : public ScriptObject<IDispatch> {
  protected:
   enum : DISPID { kRequest = 1, kResponse, kServer, kSession, kApplication };
   const Member* Members() const override {
-    static const Member kMembers[] = {{L"Request", kRequest}, {L"Response", kResponse},
-                                      {L"Server", kServer},   {L"Session", kSession},
+    static const Member kMembers[] = {{L"Request", kRequest},         {L"Response", kResponse},
+                                      {L"Server", kServer},           {L"Session", kSession},
                                       {L"Application", kApplication}, {nullptr, 0}};
     return kMembers;
   }
   HRESULT Call(DISPID id, const Invocation& call) override {
     switch (id) {
-      case kRequest: return ObjectProperty(request_.Get(), call);
-      case kResponse: return ObjectProperty(response_.Get(), call);
-      case kServer: return ObjectProperty(server_.Get(), call);
-      case kSession: return ObjectProperty(SessionObject(), call);
-      case kApplication: return ObjectProperty(application_.Get(), call);
+      case kRequest:
+        return ObjectProperty(request_.Get(), call);
+      case kResponse:
+        return ObjectProperty(response_.Get(), call);
+      case kServer:
+        return ObjectProperty(server_.Get(), call);
+      case kSession:
+        return ObjectProperty(SessionObject(), call);
+      case kApplication:
+        return ObjectProperty(application_.Get(), call);
     }
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -173,8 +196,8 @@ class PageGlobals final : public ScriptObject<IDispatch> {
       }
       if (!exchange_->session) {
         exchange_->session = host_->NewSession();
-        exchange_->new_session_cookie =
-            std::string(HostState::kSessionCookie) + "=" + exchange_->session->Id() + "; path=/; HttpOnly";
+        exchange_->new_session_cookie = std::string(HostState::kSessionCookie) + "=" +
+                                        exchange_->session->Id() + "; path=/; HttpOnly";
       }
     }
     session_ = ComPtr<IDispatch>(new Session(exchange_, host_));

@@ -46,26 +46,37 @@ struct Host {
 
 const char* ReasonOf(int status) {
   switch (status) {
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Content Too Large";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
+    case 400:
+      return "Bad Request";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 413:
+      return "Content Too Large";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    case 503:
+      return "Service Unavailable";
+    case 505:
+      return "HTTP Version Not Supported";
   }
   return "Error";
 }
 
 // A short answer of the host's own, for refusals.
-bool SendStatus(SOCKET s, int status, const std::string& why, bool keep_alive, bool head_only = false,
-                const std::string& extra_headers = "") {
-  const std::string body = "<html><body><h1>" + std::to_string(status) + " " + ReasonOf(status) + "</h1><p>" +
-                           HtmlEncode(why) + "</p></body></html>\r\n";
+bool SendStatus(SOCKET s, int status, const std::string& why, bool keep_alive,
+                bool head_only = false, const std::string& extra_headers = "") {
+  const std::string body = "<html><body><h1>" + std::to_string(status) + " " + ReasonOf(status) +
+                           "</h1><p>" + HtmlEncode(why) + "</p></body></html>\r\n";
   std::string all = "HTTP/1.1 " + std::to_string(status) + " " + ReasonOf(status) +
                     "\r\nServer: Quillon-PageHost\r\nContent-Type: text/html\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\n" + extra_headers +
@@ -75,16 +86,21 @@ bool SendStatus(SOCKET s, int status, const std::string& why, bool keep_alive, b
 }
 
 std::string Narrow(const std::wstring& text, UINT code_page) {
-  const int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, nullptr);
   std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  if (n > 0)
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
   return out;
 }
 
 std::wstring Widen(const std::string& bytes, UINT code_page) {
-  const int n = MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring out(n > 0 ? n : 0, L'\0');
-  if (n > 0) MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+  if (n > 0)
+    MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
   return out;
 }
 
@@ -99,10 +115,11 @@ std::string ErrorBlock(const std::wstring& source, HRESULT code, const std::wstr
                        const std::wstring& file, int line, const std::wstring& text) {
   // Engines name their errors "... runtime error" or "... compilation error" themselves.
   const bool named = source.size() >= 5 && source.compare(source.size() - 5, 5, L"error") == 0;
-  std::wstring block = L"\r\n<div class=\"page-error\"><p><b>" + HtmlEncode(source) + (named ? L" '" : L" error '") + Hex(code) +
-                       L"'</b></p>\r\n<p class=\"description\">" + HtmlEncode(description) +
-                       L"</p>\r\n<p class=\"where\"><b>" + HtmlEncode(file) + L", line " + std::to_wstring(line) +
-                       L"</b></p>\r\n<pre class=\"line\">" + HtmlEncode(text) + L"</pre></div>\r\n";
+  std::wstring block =
+      L"\r\n<div class=\"page-error\"><p><b>" + HtmlEncode(source) + (named ? L" '" : L" error '") +
+      Hex(code) + L"'</b></p>\r\n<p class=\"description\">" + HtmlEncode(description) +
+      L"</p>\r\n<p class=\"where\"><b>" + HtmlEncode(file) + L", line " + std::to_wstring(line) +
+      L"</b></p>\r\n<pre class=\"line\">" + HtmlEncode(text) + L"</pre></div>\r\n";
   return Narrow(block, CP_UTF8);
 }
 
@@ -133,19 +150,21 @@ void ReportScriptError(Exchange& ex, const CompiledPage& page, const ScriptError
   std::wstring description = error.description;
   if (description.empty()) description = KnownErrorText(error.code, vb);
   // Wine's engines report a syntax error as E_FAIL with no text, naming only the kind.
-  if (description.empty() && error.source.find(L"compilation") != std::wstring::npos) description = L"Syntax error";
+  if (description.empty() && error.source.find(L"compilation") != std::wstring::npos)
+    description = L"Syntax error";
   if (description.empty()) description = L"(no description)";
   const std::wstring source = !error.source.empty() ? error.source
                               : vb                  ? L"Microsoft VBScript runtime"
                                                     : L"Microsoft JScript runtime";
   FailPage(ex, ErrorBlock(source, error.code, description, file, line, text),
-           L"500 " + UrlOf(ex.page) + L": " + file + L" line " + std::to_wstring(line) + L": " + source + L" " +
-               Hex(error.code) + L" " + description + L" | " + text);
+           L"500 " + UrlOf(ex.page) + L": " + file + L" line " + std::to_wstring(line) + L": " +
+               source + L" " + Hex(error.code) + L" " + description + L" | " + text);
 }
 
 void ServePage(Host& host, std::shared_ptr<Exchange> ex, SOCKET client) {
   CompileError compile_error;
-  std::shared_ptr<const CompiledPage> page = host.pages.Get(ex->site_root, ex->page, &compile_error);
+  std::shared_ptr<const CompiledPage> page =
+      host.pages.Get(ex->site_root, ex->page, &compile_error);
   if (!page) {
     if (compile_error.status == 404) {
       ex->answer.status = 404;
@@ -154,8 +173,9 @@ void ServePage(Host& host, std::shared_ptr<Exchange> ex, SOCKET client) {
       return;
     }
     const std::wstring text = Widen(compile_error.text, CP_ACP);
-    FailPage(*ex, ErrorBlock(L"Page compiler", E_FAIL, compile_error.description, compile_error.file,
-                             compile_error.line, text),
+    FailPage(*ex,
+             ErrorBlock(L"Page compiler", E_FAIL, compile_error.description, compile_error.file,
+                        compile_error.line, text),
              L"500 " + UrlOf(ex->page) + L": " + compile_error.file + L" line " +
                  std::to_wstring(compile_error.line) + L": " + compile_error.description);
     return;
@@ -191,7 +211,8 @@ std::string FolderListing(const std::wstring& folder, const SitePath& path) {
       if (name == L"." || name == L"..") continue;
       if (!folder_entry && KindOf(name, &type) == FileKind::kRefused) continue;
       const std::wstring shown = name + (folder_entry ? L"/" : L"");
-      html += L"<li><a href=\"" + HtmlEncode(Widen(UrlPathEncode(Narrow(shown, CP_UTF8)), CP_UTF8)) + L"\">" +
+      html += L"<li><a href=\"" +
+              HtmlEncode(Widen(UrlPathEncode(Narrow(shown, CP_UTF8)), CP_UTF8)) + L"\">" +
               HtmlEncode(shown) + L"</a></li>\r\n";
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -204,28 +225,34 @@ std::string Stats(Host& host) {
   GetProcessHandleCount(GetCurrentProcess(), &handles);
   PROCESS_MEMORY_COUNTERS_EX memory = {};
   memory.cb = sizeof memory;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  return "handles=" + std::to_string(handles) + "\nprivate_bytes=" + std::to_string(memory.PrivateUsage) +
-         "\nrequests=" + std::to_string(host.requests.load()) + "\nsessions=" +
-         std::to_string(host.state.SessionCount()) + "\n";
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                       sizeof memory);
+  return "handles=" + std::to_string(handles) +
+         "\nprivate_bytes=" + std::to_string(memory.PrivateUsage) +
+         "\nrequests=" + std::to_string(host.requests.load()) +
+         "\nsessions=" + std::to_string(host.state.SessionCount()) + "\n";
 }
 
 // Decides what the request names and answers it. False when the connection must close.
-bool Answer(Host& host, HttpRequest request, SOCKET client, const sockaddr_in& peer, bool keep_alive) {
+bool Answer(Host& host, HttpRequest request, SOCKET client, const sockaddr_in& peer,
+            bool keep_alive) {
   const bool head_only = request.method == "HEAD";
   if (request.method != "GET" && request.method != "POST" && !head_only) {
-    SendStatus(client, 405, "This host serves GET, HEAD and POST.", false, false, "Allow: GET, HEAD, POST\r\n");
+    SendStatus(client, 405, "This host serves GET, HEAD and POST.", false, false,
+               "Allow: GET, HEAD, POST\r\n");
     return false;
   }
   if (host.config->stats && request.path == "/_pagehost/stats") {
     const std::string body = Stats(host);
     return SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                               std::to_string(body.size()) + "\r\n\r\n" + body) && keep_alive;
+                               std::to_string(body.size()) + "\r\n\r\n" + body) &&
+           keep_alive;
   }
   SitePath path;
   const int refused = ResolveRequestPath(request.path, &path);
   if (refused) {
-    SendStatus(client, refused, refused == 404 ? "Not found." : "The path does not name a file inside the site.",
+    SendStatus(client, refused,
+               refused == 404 ? "Not found." : "The path does not name a file inside the site.",
                false, head_only);
     return false;
   }
@@ -246,8 +273,11 @@ bool Answer(Host& host, HttpRequest request, SOCKET client, const sockaddr_in& p
     }
     if (!found) {
       const std::string body = FolderListing(file, path);
-      return SendAll(client, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                 std::to_string(body.size()) + "\r\n\r\n" + (head_only ? "" : body)) && keep_alive;
+      return SendAll(
+                 client,
+                 "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n\r\n" + (head_only ? "" : body)) &&
+             keep_alive;
     }
     file = JoinPath(host.config->site_root, path);
   }
@@ -262,16 +292,19 @@ bool Answer(Host& host, HttpRequest request, SOCKET client, const sockaddr_in& p
     FILETIME written;
     ULONGLONG size = 0;
     if (request.method == "POST") {
-      SendStatus(client, 405, "Static files answer GET and HEAD.", keep_alive, false, "Allow: GET, HEAD\r\n");
+      SendStatus(client, 405, "Static files answer GET and HEAD.", keep_alive, false,
+                 "Allow: GET, HEAD\r\n");
       return keep_alive;
     }
     if (!ReadWholeFile(file, &bytes, &written, &size)) {
       SendStatus(client, 404, "Not found.", keep_alive, head_only);
       return keep_alive;
     }
-    return SendAll(client, "HTTP/1.1 200 OK\r\nServer: Quillon-PageHost\r\nContent-Type: " + content_type +
-                               "\r\nContent-Length: " + std::to_string(bytes.size()) + "\r\n" +
-                               (keep_alive ? "" : "Connection: close\r\n") + "\r\n" + (head_only ? "" : bytes)) &&
+    return SendAll(client,
+                   "HTTP/1.1 200 OK\r\nServer: Quillon-PageHost\r\nContent-Type: " + content_type +
+                       "\r\nContent-Length: " + std::to_string(bytes.size()) + "\r\n" +
+                       (keep_alive ? "" : "Connection: close\r\n") + "\r\n" +
+                       (head_only ? "" : bytes)) &&
            keep_alive;
   }
 
@@ -301,7 +334,8 @@ int ReadHead(SOCKET s, const Limits& limits, std::string* buffer, size_t* head_e
     if (buffer->size() > limits.header_bytes) return 431;
     // Lines must end in CR LF; a head ended by bare line feeds would otherwise wait for
     // an end that never comes.
-    if (buffer->find("\n\n") != std::string::npos || buffer->find("\n\r\n") != std::string::npos) return 400;
+    if (buffer->find("\n\n") != std::string::npos || buffer->find("\n\r\n") != std::string::npos)
+      return 400;
     const int n = recv(s, chunk, sizeof chunk, 0);
     if (n <= 0) return buffer->empty() || n == 0 ? -1 : 408;
     buffer->append(chunk, n);
@@ -326,7 +360,8 @@ void Converse(Host& host, SOCKET s, const sockaddr_in& peer) {
     }
     HttpRequest request;
     size_t body_length = 0;
-    const Refusal refusal = ParseHead(buffer.substr(0, head_end - 4), limits, &request, &body_length);
+    const Refusal refusal =
+        ParseHead(buffer.substr(0, head_end - 4), limits, &request, &body_length);
     if (refusal.status) {
       SendStatus(s, refusal.status, refusal.reason, false);
       return;
@@ -382,20 +417,22 @@ bool Listen(const HostConfig& config, Socket* listener) {
     Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     BOOL on = TRUE;
     setsockopt(s.Get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
-    if (bind(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(s.Get(), 128) == 0) {
+    if (bind(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        listen(s.Get(), 128) == 0) {
       *listener = std::move(s);
       return true;
     }
     Sleep(100);
   }
-  LogLine(L"cannot listen on " + Widen(config.listen_address, CP_ACP) + L":" + std::to_wstring(config.port) +
-          L" (error " + std::to_wstring(WSAGetLastError()) + L")");
+  LogLine(L"cannot listen on " + Widen(config.listen_address, CP_ACP) + L":" +
+          std::to_wstring(config.port) + L" (error " + std::to_wstring(WSAGetLastError()) + L")");
   return false;
 }
 
 void WritePortFile(const HostConfig& config) {
   if (config.port_file.empty()) return;
-  HANDLE f = CreateFileW(config.port_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileW(config.port_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return;
   const std::string text = std::to_string(config.port) + "\n";
   DWORD written = 0;
@@ -437,16 +474,18 @@ bool Serve(const HostConfig& config) {
   if (!Listen(config, &listener)) return false;
   WritePortFile(config);
   host.watchdog.Start();
-  LogLine(L"serving " + config.site_root + L" at http://" + Widen(config.listen_address, CP_ACP) + L":" +
-          std::to_wstring(config.port) + L"/");
+  LogLine(L"serving " + config.site_root + L" at http://" + Widen(config.listen_address, CP_ACP) +
+          L":" + std::to_wstring(config.port) + L"/");
   for (;;) {
     sockaddr_in peer = {};
     int length = sizeof peer;
     SOCKET client = accept(listener.Get(), reinterpret_cast<sockaddr*>(&peer), &length);
     if (client == INVALID_SOCKET) continue;
     DWORD timeout = kIdleMilliseconds;
-    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof timeout);
+    setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof timeout);
     if (static_cast<size_t>(++host.connections) > config.max_connections) {
       SendStatus(client, 503, "Too many connections at once.", false);
       closesocket(client);

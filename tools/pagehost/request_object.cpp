@@ -184,7 +184,8 @@ class RequestDictionary final : public ScriptObject<IRequestDictionary> {
       *entry = &(*items_)[n - 1];
       return S_OK;
     }
-    if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&key), 0, VT_BSTR))) return E_INVALIDARG;
+    if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&key), 0, VT_BSTR)))
+      return E_INVALIDARG;
     *entry = Find(*items_, V_BSTR(converted.Get()) ? V_BSTR(converted.Get()) : L"");
     return S_OK;
   }
@@ -237,7 +238,8 @@ class Request final : public ScriptObject<IRequest> {
     VariantInit(out);
     if (form_loaded_) return E_ACCESSDENIED;
     quillon::Variant wanted;
-    if (!count || FAILED(VariantChangeType(wanted.Get(), count, 0, VT_I4)) || V_I4(wanted.Get()) < 0) {
+    if (!count || FAILED(VariantChangeType(wanted.Get(), count, 0, VT_I4)) ||
+        V_I4(wanted.Get()) < 0) {
       return E_INVALIDARG;
     }
     const std::string& body = exchange_->http.body;
@@ -257,11 +259,16 @@ class Request final : public ScriptObject<IRequest> {
 
  protected:
   const Member* Members() const override {
-    static const Member kMembers[] = {
-        {L"Item", DISPID_VALUE},        {L"QueryString", 1},   {L"Form", 2},
-        {L"Cookies", 3},                {L"ServerVariables", 4}, {L"TotalBytes", 5},
-        {L"BinaryRead", 6},             {L"ClientCertificate", 7}, {L"Body", 8},
-        {nullptr, 0}};
+    static const Member kMembers[] = {{L"Item", DISPID_VALUE},
+                                      {L"QueryString", 1},
+                                      {L"Form", 2},
+                                      {L"Cookies", 3},
+                                      {L"ServerVariables", 4},
+                                      {L"TotalBytes", 5},
+                                      {L"BinaryRead", 6},
+                                      {L"ClientCertificate", 7},
+                                      {L"Body", 8},
+                                      {nullptr, 0}};
     return kMembers;
   }
   REFIID OwnIid() const override { return IID_IRequest; }
@@ -304,7 +311,8 @@ class Request final : public ScriptObject<IRequest> {
     const Shared* all[] = {&query_, &form_, &cookies_, &variables_, &empty_};
     size_t i = 0;
     while (all[i] != &items) ++i;
-    if (!dictionaries_[i]) dictionaries_[i] = ComPtr<IRequestDictionary>(new RequestDictionary(items));
+    if (!dictionaries_[i])
+      dictionaries_[i] = ComPtr<IRequestDictionary>(new RequestDictionary(items));
     *out = dictionaries_[i].Get();
     (*out)->AddRef();
     return S_OK;
@@ -325,7 +333,8 @@ class Request final : public ScriptObject<IRequest> {
   }
   const Entry* FindAnywhere(const std::wstring& name) {
     if (!binary_read_) LoadForm();
-    for (const pagehost::Collection* c : {query_.get(), form_.get(), cookies_.get(), variables_.get()}) {
+    for (const pagehost::Collection* c :
+         {query_.get(), form_.get(), cookies_.get(), variables_.get()}) {
       if (const Entry* e = Find(*c, name)) return e;
     }
     return nullptr;
@@ -445,7 +454,8 @@ Collection MakeServerVariables(const Exchange& exchange) {
   std::wstring all;
   for (const auto& [name, value] : http.headers) {
     std::wstring cgi = L"HTTP_";
-    for (char c : name) cgi += c == '-' ? L'_' : static_cast<wchar_t>(toupper(static_cast<unsigned char>(c)));
+    for (char c : name)
+      cgi += c == '-' ? L'_' : static_cast<wchar_t>(toupper(static_cast<unsigned char>(c)));
     if (!Find(v, cgi)) set(cgi.c_str(), Utf16(value));
     all += cgi + L":" + Utf16(value) + L"\r\n";
   }
@@ -453,6 +463,8 @@ Collection MakeServerVariables(const Exchange& exchange) {
   return v;
 }
 
-IRequest* NewRequest(std::shared_ptr<Exchange> exchange) { return new Request(std::move(exchange)); }
+IRequest* NewRequest(std::shared_ptr<Exchange> exchange) {
+  return new Request(std::move(exchange));
+}
 
 }  // namespace pagehost

@@ -13,7 +13,9 @@ namespace {
 constexpr wchar_t kSource[] = L"Response object";
 
 // A value that may not break a header line (no CR, LF or NUL).
-bool IsHeaderSafe(const std::string& s) { return s.find_first_of("\r\n", 0) == std::string::npos && s.find('\0') == std::string::npos; }
+bool IsHeaderSafe(const std::string& s) {
+  return s.find_first_of("\r\n", 0) == std::string::npos && s.find('\0') == std::string::npos;
+}
 
 class Response;
 
@@ -32,12 +34,14 @@ class ResponseCookie final : public ScriptObject<IDispatch> {
     Cookie& cookie = exchange_->answer.cookies[index_];
     std::wstring text;
     if (call.IsPut() && call.PutValue() && TextOf(*call.PutValue(), &text)) {
-      if (exchange_->answer.head_sent) return call.Raise(kSource, L"The HTTP headers are already written to the client.");
+      if (exchange_->answer.head_sent)
+        return call.Raise(kSource, L"The HTTP headers are already written to the client.");
       if (id == DISPID_VALUE) cookie.value = UrlEncode(exchange_->ToPage(text));
       if (id == 1) cookie.path = UrlPathEncode(exchange_->ToPage(text));
       return S_OK;
     }
-    if (call.IsGet() && id == DISPID_VALUE) return call.ReturnText(exchange_->FromPage(UrlDecode(cookie.value)));
+    if (call.IsGet() && id == DISPID_VALUE)
+      return call.ReturnText(exchange_->FromPage(UrlDecode(cookie.value)));
     if (call.IsGet() && id == 1) return call.ReturnText(exchange_->FromPage(cookie.path));
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -59,7 +63,8 @@ class ResponseCookies final : public ScriptObject<IDispatch> {
   }
   HRESULT Call(DISPID id, const Invocation& call) override {
     if (id != DISPID_VALUE) return DISP_E_MEMBERNOTFOUND;
-    if (call.args.Count() == 0) return call.IsGet() ? call.ReturnObject(this) : DISP_E_BADPARAMCOUNT;
+    if (call.args.Count() == 0)
+      return call.IsGet() ? call.ReturnObject(this) : DISP_E_BADPARAMCOUNT;
     std::wstring name;
     TextOf(call.args[0], &name);
     const std::string encoded = UrlEncode(exchange_->ToPage(name));
@@ -70,7 +75,8 @@ class ResponseCookies final : public ScriptObject<IDispatch> {
     if (i == cookies.size()) cookies.push_back({encoded, "", "/"});
     quillon::ComPtr<IDispatch> cookie(new ResponseCookie(exchange_, i));
     if (call.IsPut()) {
-      DISPPARAMS value = {const_cast<VARIANT*>(call.PutValue()), call.params->rgdispidNamedArgs, 1, 1};
+      DISPPARAMS value = {const_cast<VARIANT*>(call.PutValue()), call.params->rgdispidNamedArgs, 1,
+                          1};
       if (!call.PutValue()) return DISP_E_BADPARAMCOUNT;
       return cookie->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_PROPERTYPUT, &value, nullptr,
                             call.exception, nullptr);
@@ -89,21 +95,43 @@ class Response final : public ScriptObject<IDispatch> {
 
  protected:
   enum : DISPID {
-    kWrite = 1, kBinaryWrite, kContentType, kStatus, kRedirect, kClear, kFlush, kEnd,
-    kBuffer, kCookies, kAddHeader, kWriteBlock, kCharset, kCodePage, kIsClientConnected,
-    kCacheControl, kExpires
+    kWrite = 1,
+    kBinaryWrite,
+    kContentType,
+    kStatus,
+    kRedirect,
+    kClear,
+    kFlush,
+    kEnd,
+    kBuffer,
+    kCookies,
+    kAddHeader,
+    kWriteBlock,
+    kCharset,
+    kCodePage,
+    kIsClientConnected,
+    kCacheControl,
+    kExpires
   };
   const Member* Members() const override {
-    static const Member kMembers[] = {
-        {L"Write", kWrite},         {L"BinaryWrite", kBinaryWrite},
-        {L"ContentType", kContentType}, {L"Status", kStatus},
-        {L"Redirect", kRedirect},   {L"Clear", kClear},
-        {L"Flush", kFlush},         {L"End", kEnd},
-        {L"Buffer", kBuffer},       {L"Cookies", kCookies},
-        {L"AddHeader", kAddHeader}, {L"WriteBlock", kWriteBlock},
-        {L"Charset", kCharset},     {L"CodePage", kCodePage},
-        {L"IsClientConnected", kIsClientConnected}, {L"CacheControl", kCacheControl},
-        {L"Expires", kExpires},     {nullptr, 0}};
+    static const Member kMembers[] = {{L"Write", kWrite},
+                                      {L"BinaryWrite", kBinaryWrite},
+                                      {L"ContentType", kContentType},
+                                      {L"Status", kStatus},
+                                      {L"Redirect", kRedirect},
+                                      {L"Clear", kClear},
+                                      {L"Flush", kFlush},
+                                      {L"End", kEnd},
+                                      {L"Buffer", kBuffer},
+                                      {L"Cookies", kCookies},
+                                      {L"AddHeader", kAddHeader},
+                                      {L"WriteBlock", kWriteBlock},
+                                      {L"Charset", kCharset},
+                                      {L"CodePage", kCodePage},
+                                      {L"IsClientConnected", kIsClientConnected},
+                                      {L"CacheControl", kCacheControl},
+                                      {L"Expires", kExpires},
+                                      {nullptr, 0}};
     return kMembers;
   }
 
@@ -112,14 +140,22 @@ class Response final : public ScriptObject<IDispatch> {
     // After End every call ends the page again, so `On Error Resume Next` cannot write on.
     if (a.ended) return call.Raise(kSource, L"The page has ended.", kPageEnded);
     switch (id) {
-      case kWrite: return Write(call);
-      case kWriteBlock: return WriteBlock(call);
-      case kBinaryWrite: return BinaryWrite(call);
-      case kContentType: return HeaderProperty(call, &a.content_type);
-      case kCharset: return HeaderProperty(call, &a.charset);
-      case kCacheControl: return CacheControl(call);
-      case kStatus: return Status(call);
-      case kRedirect: return Redirect(call);
+      case kWrite:
+        return Write(call);
+      case kWriteBlock:
+        return WriteBlock(call);
+      case kBinaryWrite:
+        return BinaryWrite(call);
+      case kContentType:
+        return HeaderProperty(call, &a.content_type);
+      case kCharset:
+        return HeaderProperty(call, &a.charset);
+      case kCacheControl:
+        return CacheControl(call);
+      case kStatus:
+        return Status(call);
+      case kRedirect:
+        return Redirect(call);
       case kClear:
         if (!a.buffering) return call.Raise(kSource, L"Clear needs Response.Buffer to be True.");
         a.body.clear();
@@ -131,12 +167,18 @@ class Response final : public ScriptObject<IDispatch> {
       case kEnd:
         a.ended = true;
         return call.Raise(kSource, L"The page has ended.", kPageEnded);
-      case kBuffer: return Buffer(call);
-      case kCookies: return ObjectProperty(cookies_.Get(), call);
-      case kAddHeader: return AddHeader(call);
-      case kCodePage: return CodePage(call);
-      case kIsClientConnected: return call.ReturnBool(exchange_->sink != nullptr);
-      case kExpires: return call.IsPut() ? S_OK : call.ReturnLong(0);
+      case kBuffer:
+        return Buffer(call);
+      case kCookies:
+        return ObjectProperty(cookies_.Get(), call);
+      case kAddHeader:
+        return AddHeader(call);
+      case kCodePage:
+        return CodePage(call);
+      case kIsClientConnected:
+        return call.ReturnBool(exchange_->sink != nullptr);
+      case kExpires:
+        return call.IsPut() ? S_OK : call.ReturnLong(0);
     }
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -149,7 +191,10 @@ class Response final : public ScriptObject<IDispatch> {
   HRESULT Write(const Invocation& call) {
     if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
     std::wstring text;
-    if (!TextOf(call.args[0], &text)) return call.Raise(kSource, L"Write cannot show this value (an object without a default value?).", DISP_E_TYPEMISMATCH);
+    if (!TextOf(call.args[0], &text))
+      return call.Raise(kSource,
+                        L"Write cannot show this value (an object without a default value?).",
+                        DISP_E_TYPEMISMATCH);
     exchange_->answer.body += exchange_->ToPage(text);
     return Emitted();
   }
@@ -185,9 +230,11 @@ class Response final : public ScriptObject<IDispatch> {
     if (call.IsPut()) {
       std::wstring text;
       if (!call.PutValue() || !TextOf(*call.PutValue(), &text)) return DISP_E_TYPEMISMATCH;
-      if (exchange_->answer.head_sent) return call.Raise(kSource, L"The HTTP headers are already written to the client.");
+      if (exchange_->answer.head_sent)
+        return call.Raise(kSource, L"The HTTP headers are already written to the client.");
       const std::string bytes = exchange_->ToPage(text);
-      if (!IsHeaderSafe(bytes)) return call.Raise(kSource, L"A header value may not contain line breaks.");
+      if (!IsHeaderSafe(bytes))
+        return call.Raise(kSource, L"A header value may not contain line breaks.");
       *field = bytes;
       return S_OK;
     }
@@ -208,9 +255,11 @@ class Response final : public ScriptObject<IDispatch> {
     if (FAILED(hr)) return hr;
     // "404 Not Found": three digits, a blank, a reason.
     if (line.size() < 3 || !isdigit(static_cast<unsigned char>(line[0])) ||
-        !isdigit(static_cast<unsigned char>(line[1])) || !isdigit(static_cast<unsigned char>(line[2])) ||
-        line[0] < '1' || line[0] > '5' || (line.size() > 3 && line[3] != ' ')) {
-      return call.Raise(kSource, L"Status must start with a three-digit code, as in \"404 Not Found\".");
+        !isdigit(static_cast<unsigned char>(line[1])) ||
+        !isdigit(static_cast<unsigned char>(line[2])) || line[0] < '1' || line[0] > '5' ||
+        (line.size() > 3 && line[3] != ' ')) {
+      return call.Raise(kSource,
+                        L"Status must start with a three-digit code, as in \"404 Not Found\".");
     }
     a.status = atoi(line.substr(0, 3).c_str());
     a.status_line = line.size() > 3 ? line : line + " Status";
@@ -221,12 +270,15 @@ class Response final : public ScriptObject<IDispatch> {
     std::wstring url;
     if (call.args.Count() != 1 || !TextOf(call.args[0], &url)) return DISP_E_BADPARAMCOUNT;
     const std::string location = UrlPathEncode(exchange_->ToPage(url));
-    if (a.head_sent) return call.Raise(kSource, L"Redirect after the HTTP headers were written to the client.");
+    if (a.head_sent)
+      return call.Raise(kSource, L"Redirect after the HTTP headers were written to the client.");
     a.status = 302;
     a.status_line = "302 Object moved";
     a.headers.emplace_back("Location", location);
-    a.body = "<head><title>Object moved</title></head><body><h1>Object Moved</h1>This object may be found <a href=\"" +
-             HtmlEncode(location) + "\">here</a>.</body>\r\n";
+    a.body =
+        "<head><title>Object moved</title></head><body><h1>Object Moved</h1>This object may be "
+        "found <a href=\"" +
+        HtmlEncode(location) + "\">here</a>.</body>\r\n";
     a.ended = true;
     return call.Raise(kSource, L"The page has ended.", kPageEnded);
   }
@@ -235,7 +287,8 @@ class Response final : public ScriptObject<IDispatch> {
     if (!call.IsPut()) return call.ReturnBool(a.buffering);
     VARIANT on;
     VariantInit(&on);
-    if (!call.PutValue() || FAILED(VariantChangeType(&on, call.PutValue(), 0, VT_BOOL))) return DISP_E_TYPEMISMATCH;
+    if (!call.PutValue() || FAILED(VariantChangeType(&on, call.PutValue(), 0, VT_BOOL)))
+      return DISP_E_TYPEMISMATCH;
     if (a.head_sent) return call.Raise(kSource, L"Buffer cannot change after output was sent.");
     a.buffering = V_BOOL(&on) != VARIANT_FALSE;
     return S_OK;
@@ -246,20 +299,26 @@ class Response final : public ScriptObject<IDispatch> {
       return DISP_E_BADPARAMCOUNT;
     }
     const std::string n = exchange_->ToPage(name), v = exchange_->ToPage(value);
-    if (exchange_->answer.head_sent) return call.Raise(kSource, L"The HTTP headers are already written to the client.");
-    if (n.empty() || n.find_first_of(" :\t") != std::string::npos || !IsHeaderSafe(n) || !IsHeaderSafe(v)) {
+    if (exchange_->answer.head_sent)
+      return call.Raise(kSource, L"The HTTP headers are already written to the client.");
+    if (n.empty() || n.find_first_of(" :\t") != std::string::npos || !IsHeaderSafe(n) ||
+        !IsHeaderSafe(v)) {
       return call.Raise(kSource, L"AddHeader needs a header name and a value without line breaks.");
     }
     exchange_->answer.headers.emplace_back(n, v);
     return S_OK;
   }
   HRESULT CodePage(const Invocation& call) {
-    if (!call.IsPut()) return call.ReturnLong(static_cast<LONG>(exchange_->code_page == CP_ACP ? GetACP() : exchange_->code_page));
+    if (!call.IsPut())
+      return call.ReturnLong(
+          static_cast<LONG>(exchange_->code_page == CP_ACP ? GetACP() : exchange_->code_page));
     VARIANT page;
     VariantInit(&page);
-    if (!call.PutValue() || FAILED(VariantChangeType(&page, call.PutValue(), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+    if (!call.PutValue() || FAILED(VariantChangeType(&page, call.PutValue(), 0, VT_I4)))
+      return DISP_E_TYPEMISMATCH;
     CPINFO info;
-    if (!GetCPInfo(V_I4(&page), &info)) return call.Raise(kSource, L"The code page is not installed.");
+    if (!GetCPInfo(V_I4(&page), &info))
+      return call.Raise(kSource, L"The code page is not installed.");
     exchange_->code_page = V_I4(&page);
     return S_OK;
   }
@@ -270,6 +329,8 @@ class Response final : public ScriptObject<IDispatch> {
 
 }  // namespace
 
-IDispatch* NewResponse(std::shared_ptr<Exchange> exchange) { return new Response(std::move(exchange)); }
+IDispatch* NewResponse(std::shared_ptr<Exchange> exchange) {
+  return new Response(std::move(exchange));
+}
 
 }  // namespace pagehost

@@ -72,7 +72,9 @@ bool TextOf(const VARIANT& value, std::wstring* text) {
   text->clear();
   if (V_VT(&value) == VT_EMPTY || V_VT(&value) == VT_NULL) return true;
   quillon::Variant converted;
-  if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR))) return false;
+  if (FAILED(VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL,
+                               VT_BSTR)))
+    return false;
   const BSTR s = V_BSTR(converted.Get());
   text->assign(s ? s : L"", s ? SysStringLen(s) : 0);
   return true;

@@ -22,7 +22,8 @@ class Site final : public IActiveScriptSite {
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IActiveScriptSite)) return E_NOINTERFACE;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IActiveScriptSite))
+      return E_NOINTERFACE;
     *out = static_cast<IActiveScriptSite*>(this);
     AddRef();
     return S_OK;
@@ -32,7 +33,8 @@ class Site final : public IActiveScriptSite {
   STDMETHODIMP_(ULONG) Release() override { return 1; }
 
   STDMETHODIMP GetLCID(LCID*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unknown, ITypeInfo** info) override {
+  STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unknown,
+                           ITypeInfo** info) override {
     if (info) *info = nullptr;
     if (unknown) *unknown = nullptr;
     if (!name || lstrcmpiW(name, kGlobalItem) != 0) return TYPE_E_ELEMENTNOTFOUND;
@@ -55,7 +57,9 @@ class Site final : public IActiveScriptSite {
     ULONG line = 0;
     LONG column = 0;
     reported->GetSourcePosition(&context, &line, &column);
-    error_->code = info.scode ? info.scode : (info.wCode ? MAKE_HRESULT(1, FACILITY_CONTROL, info.wCode) : E_FAIL);
+    error_->code = info.scode
+                       ? info.scode
+                       : (info.wCode ? MAKE_HRESULT(1, FACILITY_CONTROL, info.wCode) : E_FAIL);
     error_->happened = error_->code != kPageEnded;
     if (info.bstrSource) error_->source = info.bstrSource;
     if (info.bstrDescription) error_->description = info.bstrDescription;
@@ -93,7 +97,8 @@ HRESULT RunPage(const CompiledPage& page, IDispatch* globals, ScriptError* error
   HRESULT hr = CLSIDFromProgID(vb ? L"VBScript" : L"JScript", &engine_id);
   if (FAILED(hr)) return Fail(error, hr, L"The script engine is not registered.");
   ComPtr<IActiveScript> engine;
-  hr = CoCreateInstance(engine_id, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine.PutVoid());
+  hr = CoCreateInstance(engine_id, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
+                        engine.PutVoid());
   if (FAILED(hr)) return Fail(error, hr, L"The script engine could not be started.");
   ComPtr<IActiveScriptParse> parse;
   hr = engine.As(IID_IActiveScriptParse, &parse);
@@ -102,11 +107,12 @@ HRESULT RunPage(const CompiledPage& page, IDispatch* globals, ScriptError* error
   Site site(globals, error);
   hr = engine->SetScriptSite(&site);
   if (SUCCEEDED(hr)) hr = parse->InitNew();
-  if (SUCCEEDED(hr)) hr = engine->AddNamedItem(kGlobalItem, SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
+  if (SUCCEEDED(hr))
+    hr = engine->AddNamedItem(kGlobalItem, SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
   if (SUCCEEDED(hr)) {
     EXCEPINFO info = {};
-    hr = parse->ParseScriptText(page.script.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE,
-                                nullptr, &info);
+    hr = parse->ParseScriptText(page.script.c_str(), nullptr, nullptr, nullptr, 0, 0,
+                                SCRIPTTEXT_ISVISIBLE, nullptr, &info);
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);
@@ -116,7 +122,8 @@ HRESULT RunPage(const CompiledPage& page, IDispatch* globals, ScriptError* error
   engine->Close();
   if (error->happened) return error->code ? error->code : E_FAIL;
   // An engine that stops without reporting (it should not) still fails the page.
-  if (FAILED(hr) && hr != static_cast<HRESULT>(SCRIPT_E_REPORTED)) return Fail(error, hr, L"The script engine failed without a report.");
+  if (FAILED(hr) && hr != static_cast<HRESULT>(SCRIPT_E_REPORTED))
+    return Fail(error, hr, L"The script engine failed without a report.");
   return S_OK;
 }
 
@@ -145,59 +152,105 @@ std::wstring KnownErrorText(HRESULT code, bool vbscript) {
     unsigned code;
     const wchar_t* text;
   } kCommon[] = {
-      {5, L"Invalid procedure call or argument"}, {6, L"Overflow"},
-      {7, L"Out of memory"},                      {9, L"Subscript out of range"},
-      {10, L"This array is fixed or temporarily locked"}, {11, L"Division by zero"},
-      {13, L"Type mismatch"},                     {14, L"Out of string space"},
-      {28, L"Out of stack space"},                {35, L"Sub or Function not defined"},
-      {48, L"Error in loading DLL"},              {51, L"Internal error"},
-      {91, L"Object variable not set"},           {92, L"For loop not initialized"},
-      {94, L"Invalid use of Null"},               {424, L"Object required"},
-      {429, L"ActiveX component can't create object"}, {438, L"Object doesn't support this property or method"},
-      {440, L"Automation error"},                 {445, L"Object doesn't support this action"},
-      {446, L"Object doesn't support named arguments"}, {448, L"Named argument not found"},
-      {449, L"Argument not optional"},            {450, L"Wrong number of arguments or invalid property assignment"},
-      {451, L"Object not a collection"},          {500, L"Variable is undefined"},
-      {501, L"Illegal assignment"},               {502, L"Object not safe for scripting"},
-      {1001, L"Out of memory"},                   {1002, L"Syntax error"},
-      {1003, L"Expected ':'"},                    {1005, L"Expected '('"},
-      {1006, L"Expected ')'"},                    {1007, L"Expected ']'"},
-      {1010, L"Expected identifier"},             {1011, L"Expected '='"},
-      {1012, L"Expected 'If'"},                   {1013, L"Expected 'To'"},
-      {1014, L"Expected 'End'"},                  {1015, L"Expected 'Function'"},
-      {1016, L"Expected 'Sub'"},                  {1017, L"Expected 'Then'"},
-      {1018, L"Expected 'Wend'"},                 {1019, L"Expected 'Loop'"},
-      {1020, L"Expected 'Next'"},                 {1021, L"Expected 'Case'"},
-      {1022, L"Expected 'Select'"},               {1023, L"Expected expression"},
-      {1024, L"Expected statement"},              {1025, L"Expected end of statement"},
-      {1026, L"Expected integer constant"},       {1027, L"Expected 'While' or 'Until'"},
-      {1028, L"Expected 'While', 'Until' or end of statement"}, {1029, L"Expected 'With'"},
-      {1030, L"Identifier too long"},             {1031, L"Invalid number"},
-      {1032, L"Invalid character"},               {1033, L"Unterminated string constant"},
-      {1041, L"Name redefined"},                  {1042, L"Must be first statement on the line"},
-      {1044, L"Cannot use parentheses when calling a Sub"}, {1045, L"Expected literal constant"},
-      {1046, L"Expected 'In'"},                   {1047, L"Expected 'Class'"},
-      {1048, L"Must be defined inside a Class"},  {1049, L"Expected Let or Set or Get in property declaration"},
-      {1050, L"Expected 'Property'"},             {1053, L"Class initialize or terminate do not have arguments"},
+      {5, L"Invalid procedure call or argument"},
+      {6, L"Overflow"},
+      {7, L"Out of memory"},
+      {9, L"Subscript out of range"},
+      {10, L"This array is fixed or temporarily locked"},
+      {11, L"Division by zero"},
+      {13, L"Type mismatch"},
+      {14, L"Out of string space"},
+      {28, L"Out of stack space"},
+      {35, L"Sub or Function not defined"},
+      {48, L"Error in loading DLL"},
+      {51, L"Internal error"},
+      {91, L"Object variable not set"},
+      {92, L"For loop not initialized"},
+      {94, L"Invalid use of Null"},
+      {424, L"Object required"},
+      {429, L"ActiveX component can't create object"},
+      {438, L"Object doesn't support this property or method"},
+      {440, L"Automation error"},
+      {445, L"Object doesn't support this action"},
+      {446, L"Object doesn't support named arguments"},
+      {448, L"Named argument not found"},
+      {449, L"Argument not optional"},
+      {450, L"Wrong number of arguments or invalid property assignment"},
+      {451, L"Object not a collection"},
+      {500, L"Variable is undefined"},
+      {501, L"Illegal assignment"},
+      {502, L"Object not safe for scripting"},
+      {1001, L"Out of memory"},
+      {1002, L"Syntax error"},
+      {1003, L"Expected ':'"},
+      {1005, L"Expected '('"},
+      {1006, L"Expected ')'"},
+      {1007, L"Expected ']'"},
+      {1010, L"Expected identifier"},
+      {1011, L"Expected '='"},
+      {1012, L"Expected 'If'"},
+      {1013, L"Expected 'To'"},
+      {1014, L"Expected 'End'"},
+      {1015, L"Expected 'Function'"},
+      {1016, L"Expected 'Sub'"},
+      {1017, L"Expected 'Then'"},
+      {1018, L"Expected 'Wend'"},
+      {1019, L"Expected 'Loop'"},
+      {1020, L"Expected 'Next'"},
+      {1021, L"Expected 'Case'"},
+      {1022, L"Expected 'Select'"},
+      {1023, L"Expected expression"},
+      {1024, L"Expected statement"},
+      {1025, L"Expected end of statement"},
+      {1026, L"Expected integer constant"},
+      {1027, L"Expected 'While' or 'Until'"},
+      {1028, L"Expected 'While', 'Until' or end of statement"},
+      {1029, L"Expected 'With'"},
+      {1030, L"Identifier too long"},
+      {1031, L"Invalid number"},
+      {1032, L"Invalid character"},
+      {1033, L"Unterminated string constant"},
+      {1041, L"Name redefined"},
+      {1042, L"Must be first statement on the line"},
+      {1044, L"Cannot use parentheses when calling a Sub"},
+      {1045, L"Expected literal constant"},
+      {1046, L"Expected 'In'"},
+      {1047, L"Expected 'Class'"},
+      {1048, L"Must be defined inside a Class"},
+      {1049, L"Expected Let or Set or Get in property declaration"},
+      {1050, L"Expected 'Property'"},
+      {1053, L"Class initialize or terminate do not have arguments"},
       {1057, L"'Default' specification must also specify 'Public'"},
-      {5017, L"Syntax error in regular expression"}, {5018, L"Unexpected quantifier"},
-      {5019, L"Expected ']' in regular expression"}, {5020, L"Expected ')' in regular expression"},
+      {5017, L"Syntax error in regular expression"},
+      {5018, L"Unexpected quantifier"},
+      {5019, L"Expected ']' in regular expression"},
+      {5020, L"Expected ')' in regular expression"},
   };
   static const struct {
     unsigned code;
     const wchar_t* text;
   } kJScript[] = {
-      {1002, L"Syntax error"},        {1003, L"Expected ':'"},
-      {1004, L"Expected ';'"},        {1005, L"Expected '('"},
-      {1006, L"Expected ')'"},        {1007, L"Expected ']'"},
-      {1008, L"Expected '{'"},        {1009, L"Expected '}'"},
-      {1010, L"Expected identifier"}, {1011, L"Expected '='"},
-      {1014, L"Invalid character"},   {1015, L"Unterminated string constant"},
-      {1016, L"Unterminated comment"}, {1018, L"'return' statement outside of function"},
-      {1019, L"Can't have 'break' outside of loop"}, {1020, L"Can't have 'continue' outside of loop"},
+      {1002, L"Syntax error"},
+      {1003, L"Expected ':'"},
+      {1004, L"Expected ';'"},
+      {1005, L"Expected '('"},
+      {1006, L"Expected ')'"},
+      {1007, L"Expected ']'"},
+      {1008, L"Expected '{'"},
+      {1009, L"Expected '}'"},
+      {1010, L"Expected identifier"},
+      {1011, L"Expected '='"},
+      {1014, L"Invalid character"},
+      {1015, L"Unterminated string constant"},
+      {1016, L"Unterminated comment"},
+      {1018, L"'return' statement outside of function"},
+      {1019, L"Can't have 'break' outside of loop"},
+      {1020, L"Can't have 'continue' outside of loop"},
       {1028, L"Expected identifier, string or number"},
-      {5001, L"Number expected"},     {5002, L"Function expected"},
-      {5007, L"Object expected"},     {5009, L"Undefined identifier"},
+      {5001, L"Number expected"},
+      {5002, L"Function expected"},
+      {5007, L"Object expected"},
+      {5009, L"Undefined identifier"},
       {5029, L"Array length must be a finite positive integer"},
       {5030, L"Array length must be assigned a finite positive number"},
   };

@@ -14,9 +14,9 @@ namespace pagehost {
 struct ScriptError {
   bool happened = false;
   HRESULT code = S_OK;
-  std::wstring source;       // "Microsoft VBScript runtime error", "Response object", ...
+  std::wstring source;  // "Microsoft VBScript runtime error", "Response object", ...
   std::wstring description;
-  ULONG script_line = 0;     // from 0, in the generated script
+  ULONG script_line = 0;  // from 0, in the generated script
   LONG column = 0;
 };
 

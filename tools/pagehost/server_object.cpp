@@ -17,11 +17,21 @@ class Server final : public ScriptObject<IDispatch> {
   explicit Server(std::shared_ptr<Exchange> exchange) : exchange_(std::move(exchange)) {}
 
  protected:
-  enum : DISPID { kCreateObject = 1, kHtmlEncode, kUrlEncode, kMapPath, kScriptTimeout, kUrlPathEncode };
+  enum : DISPID {
+    kCreateObject = 1,
+    kHtmlEncode,
+    kUrlEncode,
+    kMapPath,
+    kScriptTimeout,
+    kUrlPathEncode
+  };
   const Member* Members() const override {
-    static const Member kMembers[] = {{L"CreateObject", kCreateObject}, {L"HTMLEncode", kHtmlEncode},
-                                      {L"URLEncode", kUrlEncode},       {L"MapPath", kMapPath},
-                                      {L"ScriptTimeout", kScriptTimeout}, {L"URLPathEncode", kUrlPathEncode},
+    static const Member kMembers[] = {{L"CreateObject", kCreateObject},
+                                      {L"HTMLEncode", kHtmlEncode},
+                                      {L"URLEncode", kUrlEncode},
+                                      {L"MapPath", kMapPath},
+                                      {L"ScriptTimeout", kScriptTimeout},
+                                      {L"URLPathEncode", kUrlPathEncode},
                                       {nullptr, 0}};
     return kMembers;
   }
@@ -29,13 +39,19 @@ class Server final : public ScriptObject<IDispatch> {
     if (id == kScriptTimeout) return ScriptTimeout(call);
     std::wstring text;
     if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
-    if (!TextOf(call.args[0], &text)) return call.Raise(kSource, L"The argument has no text.", DISP_E_TYPEMISMATCH);
+    if (!TextOf(call.args[0], &text))
+      return call.Raise(kSource, L"The argument has no text.", DISP_E_TYPEMISMATCH);
     switch (id) {
-      case kCreateObject: return CreateObject(text, call);
-      case kHtmlEncode: return call.ReturnText(HtmlEncode(text));
-      case kUrlEncode: return call.ReturnText(exchange_->FromPage(UrlEncode(exchange_->ToPage(text))));
-      case kUrlPathEncode: return call.ReturnText(exchange_->FromPage(UrlPathEncode(exchange_->ToPage(text))));
-      case kMapPath: return MapPath(text, call);
+      case kCreateObject:
+        return CreateObject(text, call);
+      case kHtmlEncode:
+        return call.ReturnText(HtmlEncode(text));
+      case kUrlEncode:
+        return call.ReturnText(exchange_->FromPage(UrlEncode(exchange_->ToPage(text))));
+      case kUrlPathEncode:
+        return call.ReturnText(exchange_->FromPage(UrlPathEncode(exchange_->ToPage(text))));
+      case kMapPath:
+        return MapPath(text, call);
     }
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -44,11 +60,14 @@ class Server final : public ScriptObject<IDispatch> {
   HRESULT CreateObject(const std::wstring& prog_id, const Invocation& call) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(prog_id.c_str(), &clsid);
-    if (FAILED(hr)) return call.Raise(kSource, L"Server.CreateObject failed: invalid ProgID \"" + prog_id + L"\".", hr);
+    if (FAILED(hr))
+      return call.Raise(kSource,
+                        L"Server.CreateObject failed: invalid ProgID \"" + prog_id + L"\".", hr);
     quillon::ComPtr<IDispatch> object;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                           object.PutVoid());
-    if (FAILED(hr)) return call.Raise(kSource, L"Server.CreateObject failed to make \"" + prog_id + L"\".", hr);
+    if (FAILED(hr))
+      return call.Raise(kSource, L"Server.CreateObject failed to make \"" + prog_id + L"\".", hr);
     return call.ReturnObject(object.Get());
   }
   // A path from the site root ("/x") or from the page's folder, never outside the site.
@@ -63,7 +82,8 @@ class Server final : public ScriptObject<IDispatch> {
       return call.ReturnText(JoinPath(exchange_->site_root, resolved));
     }
     if (!ResolveIncludePath(exchange_->page, path, from_root, &resolved)) {
-      return call.Raise(kSource, L"MapPath: the path \"" + path + L"\" is not inside the site.", E_INVALIDARG);
+      return call.Raise(kSource, L"MapPath: the path \"" + path + L"\" is not inside the site.",
+                        E_INVALIDARG);
     }
     return call.ReturnText(JoinPath(exchange_->site_root, resolved));
   }
@@ -71,8 +91,10 @@ class Server final : public ScriptObject<IDispatch> {
     if (!call.IsPut()) return call.ReturnLong(exchange_->script_timeout);
     VARIANT seconds;
     VariantInit(&seconds);
-    if (!call.PutValue() || FAILED(VariantChangeType(&seconds, call.PutValue(), 0, VT_I4)) || V_I4(&seconds) <= 0) {
-      return call.Raise(kSource, L"ScriptTimeout takes a number of seconds above 0.", DISP_E_TYPEMISMATCH);
+    if (!call.PutValue() || FAILED(VariantChangeType(&seconds, call.PutValue(), 0, VT_I4)) ||
+        V_I4(&seconds) <= 0) {
+      return call.Raise(kSource, L"ScriptTimeout takes a number of seconds above 0.",
+                        DISP_E_TYPEMISMATCH);
     }
     InterlockedExchange(&exchange_->script_timeout, V_I4(&seconds));
     return S_OK;
@@ -83,6 +105,8 @@ class Server final : public ScriptObject<IDispatch> {
 
 }  // namespace
 
-IDispatch* NewServer(std::shared_ptr<Exchange> exchange) { return new Server(std::move(exchange)); }
+IDispatch* NewServer(std::shared_ptr<Exchange> exchange) {
+  return new Server(std::move(exchange));
+}
 
 }  // namespace pagehost

@@ -33,8 +33,8 @@ bool IsDeviceName(const std::wstring& name) {
   std::wstring base = name.substr(0, name.find(L'.'));
   while (!base.empty() && (base.back() == L' ')) base.pop_back();
   for (auto& c : base) c = towupper(c);
-  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" ||
-      base == L"CONIN$" || base == L"CONOUT$" || base == L"CLOCK$") {
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+      base == L"CONOUT$" || base == L"CLOCK$") {
     return true;
   }
   return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
@@ -144,13 +144,11 @@ FileKind KindOf(const std::wstring& name, std::string* content_type) {
     const wchar_t* extension;
     const char* type;
   } kStatic[] = {
-      {L".html", "text/html"},       {L".htm", "text/html"},
-      {L".css", "text/css"},         {L".js", "text/javascript"},
-      {L".txt", "text/plain"},       {L".json", "application/json"},
-      {L".png", "image/png"},        {L".jpg", "image/jpeg"},
-      {L".jpeg", "image/jpeg"},      {L".gif", "image/gif"},
-      {L".svg", "image/svg+xml"},    {L".ico", "image/x-icon"},
-      {L".webp", "image/webp"},      {L".woff2", "font/woff2"},
+      {L".html", "text/html"},     {L".htm", "text/html"},     {L".css", "text/css"},
+      {L".js", "text/javascript"}, {L".txt", "text/plain"},    {L".json", "application/json"},
+      {L".png", "image/png"},      {L".jpg", "image/jpeg"},    {L".jpeg", "image/jpeg"},
+      {L".gif", "image/gif"},      {L".svg", "image/svg+xml"}, {L".ico", "image/x-icon"},
+      {L".webp", "image/webp"},    {L".woff2", "font/woff2"},
   };
   const size_t dot = name.rfind(L'.');
   const std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);

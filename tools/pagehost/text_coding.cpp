@@ -20,11 +20,20 @@ Text HtmlEncodeText(const Text& text) {
   Text out;
   for (auto c : text) {
     switch (c) {
-      case '<': out += {'&', 'l', 't', ';'}; break;
-      case '>': out += {'&', 'g', 't', ';'}; break;
-      case '&': out += {'&', 'a', 'm', 'p', ';'}; break;
-      case '"': out += {'&', 'q', 'u', 'o', 't', ';'}; break;
-      default: out += c;
+      case '<':
+        out += {'&', 'l', 't', ';'};
+        break;
+      case '>':
+        out += {'&', 'g', 't', ';'};
+        break;
+      case '&':
+        out += {'&', 'a', 'm', 'p', ';'};
+        break;
+      case '"':
+        out += {'&', 'q', 'u', 'o', 't', ';'};
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -63,7 +72,11 @@ std::string UrlDecode(const std::string& encoded) {
   return PercentDecode(encoded, true, &out) ? out : encoded;
 }
 
-std::string HtmlEncode(const std::string& text) { return HtmlEncodeText(text); }
-std::wstring HtmlEncode(const std::wstring& text) { return HtmlEncodeText(text); }
+std::string HtmlEncode(const std::string& text) {
+  return HtmlEncodeText(text);
+}
+std::wstring HtmlEncode(const std::wstring& text) {
+  return HtmlEncodeText(text);
+}
 
 }  // namespace pagehost

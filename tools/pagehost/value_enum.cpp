@@ -13,7 +13,8 @@ class TextEnum final : public IEnumVARIANT {
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IEnumVARIANT)) return E_NOINTERFACE;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IEnumVARIANT))
+      return E_NOINTERFACE;
     *out = static_cast<IEnumVARIANT*>(this);
     AddRef();
     return S_OK;

@@ -49,9 +49,11 @@ void Watchdog::Check() {
             std::to_wstring(w.exchange->script_timeout) + L" s; restarting the worker");
     if (!w.exchange->answer.head_sent) {
       const std::string body =
-          "<p>The page ran longer than its time limit (Server.ScriptTimeout) and was ended.</p>\r\n";
-      SendAll(w.client, "HTTP/1.1 500 Script Timed Out\r\nContent-Type: text/html\r\nContent-Length: " +
-                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+          "<p>The page ran longer than its time limit (Server.ScriptTimeout) and was "
+          "ended.</p>\r\n";
+      SendAll(w.client,
+              "HTTP/1.1 500 Script Timed Out\r\nContent-Type: text/html\r\nContent-Length: " +
+                  std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     }
     shutdown(w.client, SD_BOTH);
     TerminateProcess(GetCurrentProcess(), kExitStuckPage);
