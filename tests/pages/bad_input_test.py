@@ -106,6 +106,29 @@ def kinds(host):
     expect(status == 200 and headers["content-type"] == ["text/css"] and b"sans-serif" in body, "site.css: %d" % status)
     status, _, body = host.get("/parts/")
     expect(status == 200 and b"greeting.inc" not in body, "the folder listing must hide includes: %r" % body)
+    status, headers, _ = host.get("/parts")
+    expect(status == 301 and headers["location"] == ["/parts/"], "a folder without its / : %d %r" % (status, headers))
+    # A head trickled a byte at a time, each within the idle limit, is cut off at the
+    # head's own time limit (30 s) instead of holding its thread for ever.
+    import socket
+    started = time.time()
+    s = socket.create_connection(("127.0.0.1", host.port), timeout=60)
+    answer = b""
+    try:
+        for byte in b"GET /index.asp HTTP/1.1\r\nHost: t\r\nX-Slow: " + b"a" * 100:
+            s.sendall(bytes([byte]))
+            time.sleep(0.5)
+            if time.time() - started > 45:
+                break
+    except OSError:
+        pass
+    try:
+        answer = s.recv(4096)
+    except OSError:
+        pass
+    s.close()
+    expect(status_of(answer) == 408 and time.time() - started < 45, "a trickled head: %r after %.0f s" %
+           (answer[:60], time.time() - started))
     # The host listens on loopback only.
     import socket
     others = [a[4][0] for a in socket.getaddrinfo(socket.gethostname(), host.port, socket.AF_INET)

@@ -32,7 +32,9 @@ namespace {
 using quillon::ComPtr;
 
 constexpr int kMaxRequestsPerConnection = 1000;
-constexpr DWORD kIdleMilliseconds = 15000;
+constexpr DWORD kIdleMilliseconds = 15000;  // between two reads of a connection
+constexpr ULONGLONG kHeadMilliseconds = 30000;
+constexpr ULONGLONG kBodyMilliseconds = 120000;
 
 struct Host {
   const HostConfig* config;
@@ -46,6 +48,8 @@ struct Host {
 
 const char* ReasonOf(int status) {
   switch (status) {
+    case 301:
+      return "Moved Permanently";
     case 400:
       return "Bad Request";
     case 403:
@@ -260,7 +264,7 @@ bool Answer(Host& host, HttpRequest request, SOCKET client, const sockaddr_in& p
   const DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     if (!request.path.empty() && request.path.back() != '/') {
-      SendStatus(client, 404, "A folder is asked for with a trailing /.", keep_alive, head_only,
+      SendStatus(client, 301, "A folder is asked for with a trailing /.", keep_alive, head_only,
                  "Location: " + request.path + "/\r\n");
       return keep_alive;
     }
@@ -330,14 +334,19 @@ bool Answer(Host& host, HttpRequest request, SOCKET client, const sockaddr_in& p
 // peer closed or went quiet, answer nothing).
 int ReadHead(SOCKET s, const Limits& limits, std::string* buffer, size_t* head_end) {
   char chunk[8192];
+  // A client that trickles its head a byte at a time would hold its thread for ever: the
+  // whole head must arrive within a time limit, counted from its first byte.
+  ULONGLONG first_byte = buffer->empty() ? 0 : GetTickCount64();
   while ((*head_end = FindHeadEnd(*buffer)) == std::string::npos) {
     if (buffer->size() > limits.header_bytes) return 431;
+    if (first_byte && GetTickCount64() - first_byte > kHeadMilliseconds) return 408;
     // Lines must end in CR LF; a head ended by bare line feeds would otherwise wait for
     // an end that never comes.
     if (buffer->find("\n\n") != std::string::npos || buffer->find("\n\r\n") != std::string::npos)
       return 400;
     const int n = recv(s, chunk, sizeof chunk, 0);
     if (n <= 0) return buffer->empty() || n == 0 ? -1 : 408;
+    if (!first_byte) first_byte = GetTickCount64();
     buffer->append(chunk, n);
   }
   return *head_end - 4 > limits.header_bytes ? 431 : 0;  // ParseHead finds bare LFs inside
@@ -368,8 +377,11 @@ void Converse(Host& host, SOCKET s, const sockaddr_in& peer) {
     }
     buffer.erase(0, head_end);
     char chunk[65536];
+    const ULONGLONG body_started = GetTickCount64();
     while (buffer.size() < body_length) {
-      const int n = recv(s, chunk, sizeof chunk, 0);
+      const int n = GetTickCount64() - body_started > kBodyMilliseconds
+                        ? -1
+                        : recv(s, chunk, sizeof chunk, 0);
       if (n <= 0) {
         if (n < 0) SendStatus(s, 408, "The request body did not arrive in time.", false);
         return;
