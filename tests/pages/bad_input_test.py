@@ -33,7 +33,8 @@ def clean(answer, what):
 
 def answers_normally(host):
     status, _, body = host.get("/index.asp?q=ok")
-    expect(status == 200 and b"Hello, tests" in body and b"q=ok" in body,
+    expect(status == 200 and b"Hello, tests" in body and b"q=ok" in body and b"method=GET" in body and
+           b"url=a+b%26c" in body and b"\\styles\\site.css" in body,
            "the host must still answer a good request: %d %r" % (status, body[:300]))
 
 
