@@ -5,7 +5,8 @@
 # i386 architecture in dpkg; it is added once.
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
-          wine wine64 wine32:i386 wixl msitools slapd ldap-utils googletest cmake make)
+          wine wine64 wine32:i386 wixl msitools slapd ldap-utils googletest cmake make
+          python3 chromium)
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive

@@ -5,6 +5,10 @@
 ' Signs a user in by binding with the user's own DN and password. An empty password would
 ' bind anonymously and succeed, so it is refused before the directory is asked.
 Dim ldap, result, name, password
+If Request.QueryString("signout") <> "" Then Session.Abandon
+If Session("user") <> "" And Request.QueryString("signout") = "" Then
+  Response.Write "<p>Signed in as " & Server.HTMLEncode(Session("user")) & ". <a href=""?signout=1"">Sign out</a></p>"
+End If
 name = Request.Form("name")
 password = Request.Form("password")
 If name <> "" Then

@@ -1,0 +1,4 @@
+<%@ Language="VBScript" %>
+<!-- #include file="deep/helper.inc" -->
+<% Response.Write "start" %>
+<% Response.Write Broken() %>

@@ -1,0 +1,6 @@
+<%@ Language="JScript" %>
+<% Response.Write("js start"); %>
+<%
+var o = null;
+o.missing();
+%>

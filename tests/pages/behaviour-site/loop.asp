@@ -1,0 +1,2 @@
+<% Response.Write "<!-- #include virtual=""/self.inc"" -->" %>
+<!-- #include virtual="/self.inc" -->

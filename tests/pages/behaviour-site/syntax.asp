@@ -1,0 +1,6 @@
+<%@ Language="VBScript" %>
+<p>text</p>
+<%
+If True Then
+  Response.Write "x"
+%>

@@ -1,0 +1,1 @@
+<%@ Language="VBScript" %><!-- #include virtual="/probe.inc" -->
