@@ -6,6 +6,7 @@
 
 #include "module/system_message.h"
 #include "policy/hosting_policy.h"
+#include "session/kept_connection.h"
 #include "session/ldap_handles.h"
 
 namespace quillon {
@@ -26,9 +27,9 @@ struct ConnectRequest {
 };
 
 struct Connected {
-  LdapSession session;   // bound, or empty
-  ULONG rc = 0;          // the LDAP code of the step that failed
-  DWORD open_error = 0;  // the system's code when no session could be made
+  LdapSession session;            // bound, or empty
+  ULONG rc = 0;                   // the LDAP code of the step that failed
+  DWORD open_error = 0;           // the system's code when no session could be made
   const char* refusal = nullptr;  // the connect was not tried: why
 };
 
@@ -243,6 +244,8 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
     f.SetError(refusal);
     return false;
   }
+  const ConnectionIdentity identity = IdentityFor(f, server_name);
+  if (ReuseKeptConnection(f, identity)) return true;
   const bool ldaps = f.encryption == Encryption::kLdaps;
   ConnectRequest request{
       server_name,  ldaps && f.port_defaulted ? kStandardLdapsPort : static_cast<ULONG>(f.port),
@@ -253,6 +256,7 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
   Connected c = bounded ? ConnectWorker::Run(std::move(request)) : OpenAndBind(request);
   if (c.session) {
     f.connection = std::move(c.session);
+    f.connection_identity = identity;
     return true;
   }
   if (c.refusal) {

@@ -42,6 +42,7 @@ const LdapLibrary kSystemLibrary = {
     ldap_control_freeA,
     ldap_controls_freeA,
     ber_bvfree,
+    ldap_rename_ext_sA,
 };
 
 const LdapLibrary* g_library = &kSystemLibrary;

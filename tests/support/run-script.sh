@@ -28,7 +28,7 @@ actual=$("$run" "$cscript" //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d 
 # An optional <script>.after checks the directory with the OpenLDAP tools afterwards;
 # its output is part of what is compared.
 if [ -f "$script.after" ]; then
-  actual+=$'\n'$(HOST="$host" PORT="$port" bash "$script.after" 2>&1)
+  actual+=$'\n'$(HOST="$host" PORT="$port" SLAPD_DIR="$slapd_dir" bash "$script.after" 2>&1)
 fi
 want=$(sed -e "s/@HOST@/$host/g" -e "s/@PORT@/$port/g" "$expected")
 expect_output "output of $(basename "$script")" "$want" "$actual"
