@@ -13,13 +13,6 @@ Function NewLdap()
   NewLdap.Timeout = 10   ' seconds; the default 0 waits as long as the server does
 End Function
 
-' Names the entry of a whole DN found by a search: DN puts attribute=value in front, and
-' the value may carry the rest of the name.
-Sub UseWholeDN(ldap, dn)
-  Dim at: at = InStr(dn, "=")
-  ldap.DN Left(dn, at - 1), Mid(dn, at + 1)
-End Sub
-
 ' 1. IsError is 1 after a failure. "Not 1" is -2, which is true: never write
 '    "If Not ldap.IsError Then".
 Set ldap = NewLdap()
@@ -58,7 +51,7 @@ If ldap.IsError = 0 Then
   dn = values(0)
   WScript.Echo "found " & dn
   Set ldap = NewLdap()
-  UseWholeDN ldap, dn
+  ldap.DistinguishedName = dn   ' a found DN names its entry exactly, as it is
   ldap.Scope = "base"
   ldap.Attributes = "title"
   Set result = ldap.Query

@@ -16,8 +16,8 @@ namespace quillon {
 namespace {
 
 const IID* const kDispatchInterfaces[] = {
-    &IID_ILdap,     &IID_ILdap2,           &IID_IQuery,           &IID_IQueryEntries,
-    &IID_IQuerySub, &IID_IQueryEntriesSub, &IID_IQueryEntriesSub2};
+    &IID_ILdap,         &IID_ILdap2,    &IID_ILdap3,           &IID_IQuery,           &IID_IQuery2,
+    &IID_IQueryEntries, &IID_IQuerySub, &IID_IQueryEntriesSub, &IID_IQueryEntriesSub2};
 constexpr size_t kSlots = sizeof(kDispatchInterfaces) / sizeof(kDispatchInterfaces[0]);
 
 ITypeInfo* volatile g_slots[kSlots];
@@ -29,7 +29,7 @@ volatile LONG g_load_count = 0;
 
 HRESULT Load(REFIID iid, LCID lcid, ITypeInfo** out) {
   ComPtr<ITypeLib> library;
-  HRESULT hr = LoadRegTypeLib(Module::Instance().LibraryId(), 1, 1, lcid, library.Put());
+  HRESULT hr = LoadRegTypeLib(Module::Instance().LibraryId(), 1, 2, lcid, library.Put());
   if (FAILED(hr)) {
     // A DLL copied over an older one without registering finds only the older version
     // registered, or none: its own embedded library describes exactly its interfaces.

@@ -100,8 +100,10 @@ HRESULT UnregisterModuleTypeLibrary(const GUID& libid) {
   // Only this build's own registration: the 32-bit and the 64-bit DLL register the same
   // library side by side, under win32 and win64.
   const SYSKIND own = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-  const HRESULT hr = UnRegisterTypeLib(libid, 1, 1, LOCALE_NEUTRAL, own);
-  // Version 1.0 is what releases before ILdap2 registered; remove it too if it is there.
+  const HRESULT hr = UnRegisterTypeLib(libid, 1, 2, LOCALE_NEUTRAL, own);
+  // Versions 1.0 (before ILdap2) and 1.1 (before ILdap3) are what earlier releases
+  // registered; remove them too if they are there.
+  UnRegisterTypeLib(libid, 1, 1, LOCALE_NEUTRAL, own);
   UnRegisterTypeLib(libid, 1, 0, LOCALE_NEUTRAL, own);
   return hr;
 }

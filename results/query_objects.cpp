@@ -10,8 +10,9 @@
 namespace quillon {
 
 const InterfaceEntry CQuery::kInterfaces[] = {
-    Entry<CQuery, IQuery>(&IID_IQuery),
-    Entry<CQuery, IQuery>(&IID_IDispatch),
+    Entry<CQuery, IQuery2>(&IID_IQuery2),
+    Entry<CQuery, IQuery2>(&IID_IQuery),
+    Entry<CQuery, IQuery2>(&IID_IDispatch),
     Entry<CQuery, ISupportErrorInfo>(&IID_ISupportErrorInfo),
     {nullptr, nullptr},
 };
@@ -154,11 +155,56 @@ bool CQueryEntriesSub::ReadDirectly(DISPID id, const DISPPARAMS& params, VARIANT
   return false;
 }
 
+namespace {
+
+constexpr DISPID kColumnDispid = 1;
+
+// Text that is no number: result("mail") names a column, while result("2") stays the
+// index it always was.
+bool IsNameArgument(const VARIANT& arg) {
+  const VARIANT* v = &arg;
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
+  const bool text = V_VT(v) == VT_BSTR || V_VT(v) == (VT_BYREF | VT_BSTR);
+  LONG index = 0;
+  return text && !IntegerArgument(*v, &index);
+}
+
+}  // namespace
+
+// A name no column has is the error of an index out of range.
+STDMETHODIMP CQuery::Column(BSTR name, IDispatch** column) {
+  if (!column) return E_POINTER;
+  *column = nullptr;
+  return GuardedMember([&] {
+    const CodePage cp = TextCodePage();
+    const std::string wanted = ToText(name);
+    for (size_t i = 0; i < tree_->columns.size() && i < items_.size(); ++i) {
+      if (!EqualsNoCase(tree_->columns[i].name, wanted, cp)) continue;
+      *column = items_[i].Get();
+      (*column)->AddRef();
+      return S_OK;
+    }
+    return E_INVALIDARG;
+  });
+}
+
+STDMETHODIMP CQuery::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                            VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
+  // The default member with a name is Column, a method: the type library's dispatcher
+  // matches the kind exactly, and scripts read Item as a property.
+  if (id == DISPID_VALUE && params && params->cArgs == 1 && params->cNamedArgs == 0 &&
+      IsNameArgument(params->rgvarg[0])) {
+    id = kColumnDispid;
+    flags |= DISPATCH_METHOD;
+  }
+  return CollectionImpl::Invoke(id, riid, lcid, flags, params, result, exception, arg_error);
+}
+
 HRESULT FillQueryCollection(const SharedResultTree& tree, IDispatch** collection) {
   *collection = nullptr;
-  ComObject<CQuery>* query = ComObject<CQuery>::New();
+  ComObject<CQuery>* query = ComObject<CQuery>::New(tree);
   if (!query) return E_OUTOFMEMORY;
-  ComPtr<IQuery> owner(query);
+  ComPtr<IQuery2> owner(query);
   for (const ResultColumn& column : tree->columns) {
     ComPtr<IDispatch> item = NewItem<CQueryEntries, IQueryEntries>(tree, &column);
     if (!item) return E_OUTOFMEMORY;

@@ -13,10 +13,20 @@
 
 namespace quillon {
 
-class CQuery : public CollectionImpl<IQuery, &IID_IQuery>,
-               public SupportErrorInfoImpl<&IID_IQuery> {
+// The search's collection answers IQuery and IQuery2, which adds Column; IDispatch
+// serves IQuery2, and its default member takes a column's name as well as an index.
+class CQuery : public CollectionImpl<IQuery2, &IID_IQuery2>,
+               public SupportErrorInfoImpl<&IID_IQuery, &IID_IQuery2> {
  public:
   static const InterfaceEntry kInterfaces[];
+  explicit CQuery(SharedResultTree tree) : tree_(std::move(tree)) {}
+
+  STDMETHODIMP Column(BSTR name, IDispatch** column) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* exception, UINT* arg_error) override;
+
+ private:
+  SharedResultTree tree_;  // the columns' names, in item order
 };
 
 class CQuerySub : public CollectionImpl<IQuerySub, &IID_IQuerySub> {

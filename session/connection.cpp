@@ -9,6 +9,7 @@
 #include "module/ansi_text.h"
 #include "policy/hosting_policy.h"
 #include "policy/store_text.h"
+#include "session/kept_connection.h"
 #include "session/ldap_handles.h"
 
 namespace quillon {
@@ -29,9 +30,9 @@ struct ConnectRequest {
 };
 
 struct Connected {
-  LdapSession session;   // bound, or empty
-  ULONG rc = 0;          // the LDAP code of the step that failed
-  DWORD open_error = 0;  // the system's code when no session could be made
+  LdapSession session;            // bound, or empty
+  ULONG rc = 0;                   // the LDAP code of the step that failed
+  DWORD open_error = 0;           // the system's code when no session could be made
   const char* refusal = nullptr;  // the connect was not tried: why
 };
 
@@ -247,6 +248,8 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
     f.SetError(StoreToText(refusal));
     return false;
   }
+  const ConnectionIdentity identity = IdentityFor(f, server_name);
+  if (ReuseKeptConnection(f, identity)) return true;
   const bool ldaps = f.encryption == Encryption::kLdaps;
   ConnectRequest request{
       server_name,  ldaps && f.port_defaulted ? kStandardLdapsPort : static_cast<ULONG>(f.port),
@@ -257,6 +260,7 @@ bool ConnectAndBind(LdapFields& f, const std::string& server_name) {
   Connected c = bounded ? ConnectWorker::Run(std::move(request)) : OpenAndBind(request);
   if (c.session) {
     f.connection = std::move(c.session);
+    f.connection_identity = identity;
     return true;
   }
   if (c.refusal) {

@@ -19,10 +19,16 @@ STDMETHODIMP CLdap::ModifyDN() {
                                }};
   return GuardedOperation(f_, [this, &traits] {
     const std::string new_rdn = f_.new_rdn;
-    // The entry stays under its parent and loses the value of its old name.
-    RunOperation(f_, traits, [&new_rdn](LDAP* ld, const std::string& dn) {
-      return Ldap().modrdn2_s(ld, const_cast<PCHAR>(dn.c_str()), const_cast<PCHAR>(new_rdn.c_str()),
-                              1);
+    const std::string new_parent = f_.new_parent;
+    // Unless KeepOldRDN says otherwise, the entry loses the value of its old name; without
+    // NewParent it stays under its parent, through the same call as before NewParent.
+    const INT delete_old = f_.keep_old_rdn != 0 ? 0 : 1;
+    RunOperation(f_, traits, [&](LDAP* ld, const std::string& dn) {
+      const PCHAR name = const_cast<PCHAR>(dn.c_str());
+      const PCHAR rdn = const_cast<PCHAR>(new_rdn.c_str());
+      if (new_parent.empty()) return Ldap().modrdn2_s(ld, name, rdn, delete_old);
+      return Ldap().rename_ext_s(ld, name, rdn, const_cast<PCHAR>(new_parent.c_str()), delete_old,
+                                 nullptr, nullptr);
     });
   });
 }

@@ -49,8 +49,24 @@ enum class Encryption {
   kUnknown,   // any other text: every operation refuses to start
 };
 
+// Who a session was opened for: a kept session serves only an operation that would open
+// the same one.
+struct ConnectionIdentity {
+  std::string server_name;
+  long port = -1;
+  bool port_defaulted = false;
+  std::string user_name, password;
+  Encryption encryption = Encryption::kNone;
+  bool operator==(const ConnectionIdentity& o) const {
+    return server_name == o.server_name && port == o.port && port_defaulted == o.port_defaulted &&
+           user_name == o.user_name && password == o.password && encryption == o.encryption;
+  }
+};
+
 struct LdapFields {
-  LdapSession connection;                         // open only while an operation runs
+  // Open only while an operation runs, unless KeepConnection keeps it for the next one.
+  LdapSession connection;
+  ConnectionIdentity connection_identity;         // whom connection was opened for
   std::shared_ptr<const ResultTree> result_tree;  // latest successful search
   std::vector<std::unique_ptr<unsigned char[]>> staged_value_pool;
   long is_error = 0;
@@ -85,10 +101,19 @@ struct LdapFields {
   long page_size = 0;  // 0 or less: one plain search
   Encryption encryption = Encryption::kNone;
   std::vector<StagedAttribute> staged_attributes;
+  std::string new_parent;  // ModifyDN moves the entry under it when not empty
+  long keep_old_rdn = 0;
+  long partial = 0;  // non-zero: a search cut short by a size limit gives what arrived
+  long truncated = 0;
+  long keep_connection = 0;
+  // 1 after an operation that succeeded, 0 after one that failed, -1 before the first:
+  // never sticky, unlike is_error.
+  long succeeded = -1;
 
   // An error is always this pair of writes; nothing else reports one.
   void SetError(std::string message, long code = -1) {
     is_error = 1;
+    succeeded = 0;
     error_code = code;
     error_reason = std::move(message);
   }

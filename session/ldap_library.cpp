@@ -177,6 +177,13 @@ PCHAR LDAPAPI NextAttribute(LDAP* ld, LDAPMessage* entry, BerElement* state) {
 berval** LDAPAPI GetValuesLen(LDAP* ld, LDAPMessage* entry, const PCHAR name) {
   return ldap_get_values_lenW(ld, entry, WideArg(name).Get());
 }
+ULONG LDAPAPI RenameExtS(LDAP* ld, const PCHAR dn, const PCHAR new_rdn, const PCHAR new_parent,
+                         INT delete_old_rdn, PLDAPControlA* server_controls,
+                         PLDAPControlA* client_controls) {
+  return ldap_rename_ext_sW(ld, WideArg(dn).Get(), WideArg(new_rdn).Get(),
+                            WideArg(new_parent).Get(), delete_old_rdn,
+                            WideControls(server_controls).Get(), WideControls(client_controls).Get());
+}
 void LDAPAPI MemFree(PCHAR block) {
   std::free(block);
 }
@@ -219,6 +226,7 @@ const LdapLibrary kSystemLibrary = {
     ldap_control_freeA,
     ldap_controls_freeA,
     ber_bvfree,
+    RenameExtS,
 };
 
 const LdapLibrary* g_library = &kSystemLibrary;

@@ -66,6 +66,10 @@ struct LdapLibrary {
   ULONG(LDAPAPI* control_free)(LDAPControlA* control);
   ULONG(LDAPAPI* controls_free)(LDAPControlA** controls);
   void(LDAPAPI* bvfree)(berval* value);
+  // A rename that can also move the entry under a new parent (LDAP version 3).
+  ULONG(LDAPAPI* rename_ext_s)
+  (LDAP* ld, const PCHAR dn, const PCHAR new_rdn, const PCHAR new_parent, INT delete_old_rdn,
+   PLDAPControlA* server_controls, PLDAPControlA* client_controls);
 };
 
 // The table in use.

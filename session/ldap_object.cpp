@@ -3,9 +3,10 @@
 namespace quillon {
 
 const InterfaceEntry CLdap::kInterfaces[] = {
+    Entry<CLdap, ILdap3>(&IID_ILdap3),
     Entry<CLdap, ILdap2>(&IID_ILdap2),
     Entry<CLdap, ILdap>(&IID_ILdap),
-    Entry<CLdap, ILdap2>(&IID_IDispatch),
+    Entry<CLdap, ILdap3>(&IID_IDispatch),
     Entry<CLdap, ISupportErrorInfo>(&IID_ISupportErrorInfo),
     {nullptr, nullptr},
 };

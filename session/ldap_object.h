@@ -11,10 +11,11 @@
 
 namespace quillon {
 
-// ILdap2 extends ILdap, so one vtable serves both: clients of either interface get the
-// same object, and IDispatch is served from ILdap2's description (all members).
-class CLdap : public SupportErrorInfoImpl<&IID_ILdap, &IID_ILdap2>,
-              public DispatchImpl<ILdap2, &IID_ILdap2> {
+// ILdap3 extends ILdap2, which extends ILdap, so one vtable serves all three: clients of
+// any of them get the same object, and IDispatch is served from ILdap3's description
+// (all members).
+class CLdap : public SupportErrorInfoImpl<&IID_ILdap, &IID_ILdap2, &IID_ILdap3>,
+              public DispatchImpl<ILdap3, &IID_ILdap3> {
  public:
   static const InterfaceEntry kInterfaces[];
 
@@ -55,6 +56,19 @@ class CLdap : public SupportErrorInfoImpl<&IID_ILdap, &IID_ILdap2>,
   STDMETHODIMP put_Encryption(BSTR value) override;
   STDMETHODIMP get_ErrorCode(LONG* value) override;
   STDMETHODIMP AttributeDelete(BSTR name, VARIANT value, LONG size) override;
+
+  // ILdap3
+  STDMETHODIMP get_DistinguishedName(BSTR* value) override;
+  STDMETHODIMP put_DistinguishedName(BSTR value) override;
+  STDMETHODIMP EscapeFilterValue(BSTR text, BSTR* escaped) override;
+  STDMETHODIMP EscapeDNValue(BSTR text, BSTR* escaped) override;
+  STDMETHODIMP put_NewParent(BSTR value) override;
+  STDMETHODIMP put_KeepOldRDN(LONG value) override;
+  STDMETHODIMP put_Partial(LONG value) override;
+  STDMETHODIMP get_Truncated(SHORT* value) override;
+  STDMETHODIMP get_Succeeded(SHORT* value) override;
+  STDMETHODIMP put_KeepConnection(LONG value) override;
+  STDMETHODIMP ToBase64(VARIANT bytes, BSTR* text) override;
 
  protected:
   CLdap() = default;

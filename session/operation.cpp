@@ -2,11 +2,13 @@
 
 #include "policy/hosting_policy.h"
 #include "session/connection.h"
+#include "session/kept_connection.h"
 
 namespace quillon {
 
 void SetOutOfMemory(LdapFields& f) noexcept {
   f.is_error = 1;
+  f.succeeded = 0;
   f.error_code = LDAP_NO_MEMORY;
   try {
     f.error_reason = LdapErrorText(LDAP_NO_MEMORY);
@@ -16,7 +18,9 @@ void SetOutOfMemory(LdapFields& f) noexcept {
   }
 }
 
-void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationRequest& request) {
+namespace {
+
+void RunSteps(LdapFields& f, const OperationTraits& traits, const OperationRequest& request) {
   f.current_operation = traits.code;
   const bool port_unset = f.port == -1;
   ApplyServerDefaults(f);
@@ -36,7 +40,14 @@ void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationR
   if (!ConnectAndBind(f, server)) return;
   const ULONG rc = request(f.connection.Get(), dn);
   if (rc != 0) f.SetError(LdapErrorText(static_cast<long>(rc)), static_cast<long>(rc));
-  f.connection.Reset();
+}
+
+}  // namespace
+
+void RunOperation(LdapFields& f, const OperationTraits& traits, const OperationRequest& request) {
+  f.succeeded = 1;  // until an error is set
+  RunSteps(f, traits, request);
+  CloseUnlessKept(f);
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 // read through the Query collection. Success is the only thing that clears IsError.
 // With PageSize the search is read a page at a time (RFC 2696) and the pages together
 // give the same result as one plain search would, sorted over all of them.
+#include <algorithm>
 #include <chrono>
 #include <new>
 
@@ -62,12 +63,18 @@ bool CountPage(LDAP* ld, const LdapResponse& page, ULONG* total) {
   return true;
 }
 
+// With Partial, a search cut short by a size limit (MaxRows or the server's own) keeps
+// the entries that arrived: the size limit code then only marks the result truncated.
+bool KeepsPartial(const LdapFields& f, ULONG rc) {
+  return rc == LDAP_SIZELIMIT_EXCEEDED && f.partial != 0;
+}
+
 ULONG SearchOnce(const SearchRequest& r, std::vector<LdapResponse>* pages, ULONG* total) {
   l_timeval limit{r.f.timeout, 0};
   pages->emplace_back();
   const ULONG rc = Search(r, nullptr, r.f.timeout >= 1 ? &limit : nullptr, &pages->back());
-  if (rc != 0) return rc;  // a partial response is freed by its owner
-  return CountPage(r.ld, pages->back(), total) ? 0 : static_cast<ULONG>(-1);
+  if (rc != 0 && !KeepsPartial(r.f, rc)) return rc;  // a partial response is freed by its owner
+  return CountPage(r.ld, pages->back(), total) ? rc : static_cast<ULONG>(-1);
 }
 
 // The cookie the server sent with a page: empty when the search is complete, and also
@@ -93,9 +100,15 @@ ULONG SearchPaged(const SearchRequest& r, std::vector<LdapResponse>* pages, ULON
   const auto deadline = Clock::now() + std::chrono::seconds(r.f.timeout);
   LdapCookie cookie;
   do {
+    // A partial search asks for no more than MaxRows in all; once it has them, a page of
+    // one entry, read and dropped, tells whether more matched.
+    ULONG size = static_cast<ULONG>(r.f.page_size);
+    const bool capped = r.f.partial != 0 && r.f.max_rows > 0;
+    const ULONG room = capped ? static_cast<ULONG>(r.f.max_rows) - *total : size;
+    const bool probe = capped && room == 0;
+    if (capped) size = probe ? 1 : std::min(size, room);
     LdapControl control;
-    ULONG rc = Ldap().create_page_control(r.ld, static_cast<ULONG>(r.f.page_size), cookie.Get(),
-                                          FALSE, control.Put());
+    ULONG rc = Ldap().create_page_control(r.ld, size, cookie.Get(), FALSE, control.Put());
     if (rc != 0) return rc;
     PLDAPControlA controls[] = {control.Get(), nullptr};
     l_timeval limit{};
@@ -108,8 +121,15 @@ ULONG SearchPaged(const SearchRequest& r, std::vector<LdapResponse>* pages, ULON
     pages->emplace_back();
     LdapResponse& page = pages->back();
     rc = Search(r, controls, r.f.timeout >= 1 ? &limit : nullptr, &page);
-    if (rc != 0) return rc;
+    if (probe) {
+      ULONG more = 0;
+      const bool counted = rc == 0 && CountPage(r.ld, page, &more);
+      pages->pop_back();
+      return counted && more == 0 ? 0 : LDAP_SIZELIMIT_EXCEEDED;
+    }
+    if (rc != 0 && !KeepsPartial(r.f, rc)) return rc;
     if (!CountPage(r.ld, page, total)) return static_cast<ULONG>(-1);
+    if (rc != 0) return rc;
     // More than MaxRows is the plain search's size limit; the unbind ends the server's
     // side of the paged search.
     if (r.f.max_rows > 0 && *total > static_cast<ULONG>(r.f.max_rows)) {
@@ -127,6 +147,7 @@ STDMETHODIMP CLdap::Query(VARIANT* result) {
   if (!result) return E_POINTER;
   VariantInit(result);
   ComPtr<IDispatch> collection;
+  f_.truncated = 0;
   GuardedOperation(f_, [&] {
     RunOperation(
         f_, {kOpQuery, "Please specify valid Start DN"},
@@ -141,7 +162,8 @@ STDMETHODIMP CLdap::Query(VARIANT* result) {
           ULONG count = 0;
           const ULONG rc = f_.page_size > 0 ? SearchPaged(request, &pages, &count)
                                             : SearchOnce(request, &pages, &count);
-          if (rc != 0) return rc;
+          if (rc != 0 && !KeepsPartial(f_, rc)) return rc;
+          f_.truncated = rc != 0;
           Responses responses;
           for (const LdapResponse& page : pages) responses.push_back(page.Get());
           if (!listed) {

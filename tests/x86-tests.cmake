@@ -19,7 +19,7 @@ set(X86_RUN ${CMAKE_BINARY_DIR}/wine-run.sh)
 set(X86_SLAPD_DIR ${CMAKE_BINARY_DIR}/slapd-test-x86)
 
 add_test(NAME x86.setup.directory
-         COMMAND ${SUPPORT}/slapd.sh start ${X86_SLAPD_DIR} ${CMAKE_SOURCE_DIR}/examples/directory.ldif
+         COMMAND ${SUPPORT}/slapd.sh start ${X86_SLAPD_DIR} --stats ${CMAKE_SOURCE_DIR}/examples/directory.ldif
                  ${CMAKE_CURRENT_SOURCE_DIR}/data/scripts.ldif)
 add_test(NAME x86.cleanup.directory COMMAND ${SUPPORT}/slapd.sh stop ${X86_SLAPD_DIR})
 set_tests_properties(x86.setup.directory PROPERTIES FIXTURES_SETUP directory-x86 TIMEOUT 120)

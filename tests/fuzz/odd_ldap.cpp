@@ -212,6 +212,11 @@ ULONG LDAPAPI Rename(LDAP*, const PCHAR, const PCHAR, INT) {
   return g_odd->behaviour.request_rc;
 }
 
+ULONG LDAPAPI RenameExt(LDAP* ld, const PCHAR dn, const PCHAR new_rdn, const PCHAR, INT delete_old,
+                        PLDAPControlA*, PLDAPControlA*) {
+  return Rename(ld, dn, new_rdn, delete_old);
+}
+
 ULONG LDAPAPI SearchExtS(LDAP*, const PCHAR base, ULONG, const PCHAR filter, PCHAR attrs[], ULONG,
                          PLDAPControlA*, PLDAPControlA*, l_timeval*, ULONG,
                          LDAPMessage** response) {
@@ -352,6 +357,7 @@ LdapLibrary MakeTable() {
   t.add_s = Change;
   t.modify_s = Change;
   t.modrdn2_s = Rename;
+  t.rename_ext_s = RenameExt;
   t.search_s = nullptr;  // the component must not use the calls without limits
   t.search_st = nullptr;
   t.search_ext_s = SearchExtS;

@@ -10,6 +10,22 @@ o.Attributes = "cn"
 Set r = o.Query
 WScript.Echo "Query on the default server: IsError=" & o.IsError & " [" & o.ErrorReason & "] rows=" & r(1).ValuesList.Count
 
+' A kept connection does not get past the policy: the refused Delete fails on it like on
+' any other, and the failure closes it; the next Query opens a new one.
+Dim k
+Set k = CreateObject("Quillon.Ldap")
+k.KeepConnection = 1
+k.DN "dc", "com"
+k.DN "dc", "example"
+k.DN "ou", "People"
+k.Attributes = "cn"
+Set r = k.Query
+WScript.Echo "kept Query: Succeeded=" & k.Succeeded
+k.Delete
+WScript.Echo "Delete on the kept connection: Succeeded=" & k.Succeeded & " [" & k.ErrorReason & "]"
+Set r = k.Query
+WScript.Echo "Query after it: Succeeded=" & k.Succeeded & " rows=" & r(1).ValuesList.Count
+
 ' The administrator points the default elsewhere: this object keeps what it was given.
 ' With the 64-bit reg tool, as an administrator does: a 32-bit page's own RegWrite would go
 ' to the 32-bit registry view, which the component rightly does not read.

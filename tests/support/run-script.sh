@@ -29,7 +29,8 @@ actual=$("$run" "$cscript" //nologo "$winpath" "${args[@]}" 2>/dev/null | tr -d 
 # its output is part of what is compared.
 if [ -f "$script.after" ]; then
   # The OpenLDAP tools run in the build machine's own locale, whatever Wine was given.
-  actual+=$'\n'$(LC_ALL=C.UTF-8 HOST="$host" PORT="$port" bash "$script.after" 2>&1)
+  actual+=$'\n'$(LC_ALL=C.UTF-8 HOST="$host" PORT="$port" SLAPD_DIR="$slapd_dir" \
+    bash "$script.after" 2>&1)
 fi
 want=$(sed -e "s/@HOST@/$host/g" -e "s/@PORT@/$port/g" "$expected")
 expect_output "output of $(basename "$script")" "$want" "$actual"

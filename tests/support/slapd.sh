@@ -8,6 +8,9 @@
 #                 operation that is not encrypted ("Confidentiality Required")
 #       --limits  keeps the server's default limit of 500 entries for plain searches of
 #                 everyone but the manager, while paged searches read everything
+#       --stats   logs every connection and operation to <dir>/stats.log (binds can be
+#                 counted there); slapd 2.5 writes its log file only when it runs in
+#                 the foreground, so it runs in the background of a session of its own
 #   slapd.sh stop <dir>              stops the server started in <dir>
 #   slapd.sh kill <dir>              kills it at once (SIGKILL), as a crash would
 #   slapd.sh restart <dir>           starts it again on the same port with the same data
@@ -55,12 +58,23 @@ urls() {
   echo "$u"
 }
 
+# Starts slapd on the listeners $1: as a daemon, or with a log file (its slapd.conf names
+# one) in the foreground of a detached session, holding none of our descriptors.
+launch() {
+  if grep -q '^logfile ' "$dir/slapd.conf"; then
+    setsid /usr/sbin/slapd -f "$dir/slapd.conf" -h "$1" -d stats </dev/null >/dev/null 2>&1 &
+    return 0
+  fi
+  /usr/sbin/slapd -f "$dir/slapd.conf" -h "$1"
+}
+
 start() {
   shift 2
-  local tls="" sizelimit="sizelimit unlimited"
-  while [ "${1:-}" = --tls ] || [ "${1:-}" = --limits ]; do
+  local tls="" sizelimit="sizelimit unlimited" stats=""
+  while [ "${1:-}" = --tls ] || [ "${1:-}" = --limits ] || [ "${1:-}" = --stats ]; do
     [ "$1" = --tls ] && tls=1
     [ "$1" = --limits ] && sizelimit="sizelimit size.soft=500 size.prtotal=unlimited"
+    [ "$1" = --stats ] && stats="logfile $dir/stats.log"
     shift
   done
   stop
@@ -81,6 +95,7 @@ include /etc/ldap/schema/inetorgperson.schema
 modulepath /usr/lib/ldap
 moduleload back_mdb
 pidfile $dir/slapd.pid
+$stats
 $sizelimit
 $security
 database mdb
@@ -98,7 +113,7 @@ CONF
   for _ in $(seq 20); do
     local port=$((20000 + RANDOM % 30000)) tls_port=""
     [ -n "$tls" ] && tls_port=$((port + 1))
-    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "$(urls "$port" "$tls_port")" 2>"$dir/slapd.log"; then
+    if launch "$(urls "$port" "$tls_port")" 2>"$dir/slapd.log"; then
       for _ in $(seq 50); do
         if answers "ldap://127.0.0.1:$port"; then
           echo "$port" >"$dir/port"
@@ -122,7 +137,7 @@ restart() {
   [ -f "$dir/tls-port" ] && tls_port=$(cat "$dir/tls-port")
   for _ in $(seq 50); do
     # The old socket may linger a moment after a kill.
-    if /usr/sbin/slapd -f "$dir/slapd.conf" -h "$(urls "$port" "$tls_port")" 2>>"$dir/slapd.log"; then
+    if launch "$(urls "$port" "$tls_port")" 2>>"$dir/slapd.log"; then
       for _ in $(seq 50); do
         answers "ldap://127.0.0.1:$port" && return 0
         sleep 0.1

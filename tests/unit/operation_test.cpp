@@ -146,6 +146,69 @@ TEST_F(OperationTest, ModifyDnRemovesTheOldValue) {
   EXPECT_EQ(FieldsOf(ldap_).dn, ",cn=Ann,ou=People") << "names are never reset";
 }
 
+// KeepOldRDN keeps the old value in both calls; NewParent alone needs the rename call.
+TEST_F(OperationTest, ModifyDnMovesUnderNewParentAndKeepsTheOldValueWhenAsked) {
+  ComPtr<ILdap3> ldap3;
+  ASSERT_EQ(ldap_.As(IID_ILdap3, &ldap3), S_OK);
+  ldap3->put_DistinguishedName(Bstr(L"cn=Ann,ou=People").Get());
+  ldap_->NewRDN(Bstr(L"cn").Get(), Bstr(L"Anna").Get());
+  ldap3->put_KeepOldRDN(1);
+  ldap_->ModifyDN();
+  ldap3->put_NewParent(Bstr(L"ou=Staff").Get());
+  ldap_->ModifyDN();
+  ldap3->put_KeepOldRDN(0);
+  ldap_->ModifyDN();
+  ldap3->put_NewParent(Bstr(L"").Get());
+  ldap_->ModifyDN();
+  Calls requests;
+  for (const std::string& call : lib_.calls) {
+    if (call.rfind("modrdn2", 0) == 0 || call.rfind("rename_ext", 0) == 0) requests.push_back(call);
+  }
+  EXPECT_EQ(requests, (Calls{"modrdn2 \"cn=Ann,ou=People\" \"cn=Anna\" 0",
+                             "rename_ext \"cn=Ann,ou=People\" \"cn=Anna\" \"ou=Staff\" 0",
+                             "rename_ext \"cn=Ann,ou=People\" \"cn=Anna\" \"ou=Staff\" 1",
+                             "modrdn2 \"cn=Ann,ou=People\" \"cn=Anna\" 1"}));
+}
+
+// A kept session serves operations while server, port, user, password and encryption
+// stay; a change, a failure or the object's release closes it.
+TEST_F(OperationTest, KeptConnectionIsReusedUntilSomethingChanges) {
+  ComPtr<ILdap3> ldap3;
+  ASSERT_EQ(ldap_.As(IID_ILdap3, &ldap3), S_OK);
+  Dn(L"cn", L"Ann");
+  Put(&ILdap::put_UserName, L"cn=admin");
+  Put(&ILdap::put_Password, L"pw");
+  ldap3->put_KeepConnection(1);
+  ldap_->Delete();
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls,
+            (Calls{"open \"127.0.0.1\" 389", "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
+                   "delete \"cn=Ann\"", "delete \"cn=Ann\""}));
+  EXPECT_EQ(lib_.open_sessions, 1);
+  lib_.calls.clear();
+  Put(&ILdap::put_Password, L"other");
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls,
+            (Calls{"unbind", "open \"127.0.0.1\" 389",
+                   "bind_s \"cn=admin\" \"other\" record size 0 time 0", "delete \"cn=Ann\""}));
+  lib_.calls.clear();
+  lib_.request_rc = LDAP_NO_SUCH_OBJECT;
+  ldap_->Delete();
+  EXPECT_EQ(lib_.calls, (Calls{"delete \"cn=Ann\"", "unbind"})) << "a failure closes it";
+  SHORT succeeded = 7;
+  ldap3->get_Succeeded(&succeeded);
+  EXPECT_EQ(succeeded, 0);
+  lib_.request_rc = 0;
+  ldap_->Delete();
+  ldap3->get_Succeeded(&succeeded);
+  EXPECT_EQ(succeeded, 1) << "not sticky";
+  EXPECT_EQ(lib_.open_sessions, 1);
+  ldap3.Reset();
+  ldap_.Reset();
+  EXPECT_EQ(lib_.open_sessions, 0) << "the release closes it";
+  EXPECT_EQ(lib_.calls.back(), "unbind");
+}
+
 TEST_F(OperationTest, LimitsAreSetInRecordAndOptionsBeforeTheBind) {
   Dn(L"cn", L"Ann");
   ldap_->put_Port(636);

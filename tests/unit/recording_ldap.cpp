@@ -122,6 +122,13 @@ ULONG LDAPAPI ModRdn2S(LDAP*, const PCHAR dn, const PCHAR new_rdn, INT delete_ol
   return g_recorder->request_rc;
 }
 
+ULONG LDAPAPI RenameExtS(LDAP*, const PCHAR dn, const PCHAR new_rdn, const PCHAR new_parent,
+                         INT delete_old, PLDAPControlA*, PLDAPControlA*) {
+  Log("rename_ext " + Text(dn) + " " + Text(new_rdn) + " " + Text(new_parent) + " " +
+      std::to_string(delete_old));
+  return g_recorder->request_rc;
+}
+
 // One line per modification after the request's own line:
 //   mod <mod_op> "<type>" "<text>"...           text values
 //   mod <mod_op> "<type>" <length>:<hex bytes>...  binary values (LDAP_MOD_BVALUES)
@@ -180,6 +187,7 @@ LdapLibrary MakeTable() {
   t.err2string = Err2String;
   t.delete_s = DeleteS;
   t.modrdn2_s = ModRdn2S;
+  t.rename_ext_s = RenameExtS;
   t.add_s = AddS;
   t.modify_s = ModifyS;
   t.msgfree = MsgFree;

@@ -95,6 +95,37 @@ TEST_F(SecureDirectoryTest, PagesReadPastTheServersLimitInThePlainOrder) {
   EXPECT_EQ(Rows(reader), std::vector<std::string>{kSizeLimit});
 }
 
+// Partial keeps the entries that arrived when the server's own limit or MaxRows cuts a
+// plain or a paged search, sorted as usual, and Truncated tells.
+TEST_F(SecureDirectoryTest, PartialKeepsWhatArrivedWhenALimitCutsTheSearch) {
+  ComPtr<ILdap2> reader = Searcher(L"starttls");
+  ComPtr<ILdap3> reader3;
+  ASSERT_EQ(reader.As(IID_ILdap3, &reader3), S_OK);
+  reader3->put_Partial(1);
+  const LdapFields& f = static_cast<CLdap*>(reader.Get())->Fields();
+  auto by_sn = [](const std::string& a, const std::string& b) {
+    return a.substr(0, a.find(' ')) < b.substr(0, b.find(' '));
+  };
+  struct Case {
+    LONG page_size;
+    ULONG max_rows;
+    size_t rows;
+    long truncated;
+  };
+  for (const Case& c : {Case{0, 0, 500, 1}, Case{0, 120, 120, 1}, Case{50, 120, 120, 1},
+                        Case{50, 2000, 2000, 0}, Case{500, 0, 2000, 0}}) {
+    SCOPED_TRACE(testing::Message() << "PageSize " << c.page_size << " MaxRows " << c.max_rows);
+    reader->put_PageSize(c.page_size);
+    reader->put_MaxRows(c.max_rows);
+    const std::vector<std::string> rows = Rows(reader);
+    EXPECT_EQ(rows.size(), c.rows) << rows[0];
+    EXPECT_EQ(f.truncated, c.truncated);
+    EXPECT_EQ(f.is_error, 0);
+    EXPECT_EQ(f.succeeded, 1);
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), by_sn));
+  }
+}
+
 TEST_F(SecureDirectoryTest, EncryptedSearchesAndWritesWhereClearTextIsRefused) {
   const std::string refused = "Confidentiality Required";
   for (const wchar_t* encryption : {L"none", L"ldaps", L"starttls"}) {

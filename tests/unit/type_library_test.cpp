@@ -22,11 +22,12 @@ struct Member {
   std::vector<std::wstring> params;  // names as stored; a put value has none
   std::wstring help;
   std::vector<VARTYPE> types;  // out-parameters as VT_BYREF | the pointed-to type
+  SHORT slot = 0;              // the vtable offset, set when read back
 };
 
 ComPtr<ITypeLib> Library() {
   ComPtr<ITypeLib> library;
-  EXPECT_EQ(LoadRegTypeLib(LIBID_QUILLONLib, 1, 1, 0, library.Put()), S_OK);
+  EXPECT_EQ(LoadRegTypeLib(LIBID_QUILLONLib, 1, 2, 0, library.Put()), S_OK);
   return library;
 }
 
@@ -53,7 +54,7 @@ std::vector<Member> Members(REFIID iid, std::wstring* help, WORD* flags) {
   for (UINT i = 0; i < attr->cFuncs; ++i) {
     FUNCDESC* f = nullptr;
     vtable->GetFuncDesc(i, &f);
-    Member m{f->memid, f->invkind, {}, {}, {}, {}};
+    Member m{f->memid, f->invkind, {}, {}, {}, {}, f->oVft};
     for (SHORT n = 0; n < f->cParams; ++n) {
       const TYPEDESC& t = f->lprgelemdescParam[n].tdesc;
       m.types.push_back(t.vt == VT_PTR ? VT_BYREF | t.lptdesc->vt : t.vt);
@@ -75,7 +76,10 @@ std::vector<Member> Members(REFIID iid, std::wstring* help, WORD* flags) {
 constexpr INVOKEKIND M = INVOKE_FUNC, G = INVOKE_PROPERTYGET, P = INVOKE_PROPERTYPUT;
 constexpr VARTYPE R = VT_BYREF;  // an out-parameter
 
-void ExpectMembers(REFIID iid, const std::wstring& help, const std::vector<Member>& want) {
+// first_slot: the vtable slot of the interface's first member, so that compiled clients'
+// calls land where they always did (IDispatch has 7 slots).
+void ExpectMembers(REFIID iid, const std::wstring& help, const std::vector<Member>& want,
+                   int first_slot = -1) {
   std::wstring got_help;
   WORD flags = 0;
   const std::vector<Member> got = Members(iid, &got_help, &flags);
@@ -91,6 +95,9 @@ void ExpectMembers(REFIID iid, const std::wstring& help, const std::vector<Membe
     EXPECT_EQ(got[i].params, want[i].params);
     EXPECT_EQ(got[i].help, want[i].help);
     EXPECT_EQ(got[i].types, want[i].types);
+    if (first_slot >= 0) {
+      EXPECT_EQ(got[i].slot, static_cast<SHORT>((first_slot + i) * sizeof(void*)));
+    }
   }
 }
 
@@ -99,14 +106,14 @@ TEST(TypeLibrary, LibraryAndClass) {
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
   EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 2);
   EXPECT_EQ(attr->lcid, 0u);
   EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   library->ReleaseTLibAttr(attr);
   Bstr name, help;
   library->GetDocumentation(-1, name.Put(), help.Put(), nullptr, nullptr);
   EXPECT_STREQ(name.Get(), L"QUILLONLib");
-  EXPECT_STREQ(help.Get(), L"Quillon 1.1 Type Library");
+  EXPECT_STREQ(help.Get(), L"Quillon 1.2 Type Library");
 
   ComPtr<ITypeInfo> coclass;
   ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Ldap, coclass.Put()), S_OK);
@@ -123,7 +130,7 @@ TEST(TypeLibrary, LibraryAndClass) {
   ComPtr<ITypeInfo> default_interface;
   coclass->GetRefTypeOfImplType(0, &ref);
   coclass->GetRefTypeInfo(ref, default_interface.Put());
-  EXPECT_EQ(Name(default_interface.Get(), MEMBERID_NIL), L"ILdap2");
+  EXPECT_EQ(Name(default_interface.Get(), MEMBERID_NIL), L"ILdap3");
   // Result classes exist only as interfaces.
   UINT coclasses = 0;
   for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
@@ -172,7 +179,8 @@ TEST(TypeLibrary, ILdapMembers) {
           {0x19, M, L"DN", {L"Attribute", L"Value"}, L"method DN", {VT_BSTR, VT_BSTR}},
           {0x1A, M, L"NewRDN", {L"Attribute", L"Value"}, L"method NewRDN", {VT_BSTR, VT_BSTR}},
           {0x1D, P, L"ServerName", {}, L"property ServerName", {VT_BSTR}},
-      });
+      },
+      7);
 }
 
 // ILdap2 adds its own members after everything of ILdap, which it derives from.
@@ -186,7 +194,8 @@ TEST(TypeLibrary, ILdap2ExtendsILdap) {
                   L"AttributeDelete",
                   {L"AttributeName", L"AttributeValue", L"ValSize"},
                   L"method AttributeDelete",
-                  {VT_BSTR, VT_VARIANT, VT_I4}}});
+                  {VT_BSTR, VT_VARIANT, VT_I4}}},
+                31);
   ComPtr<ITypeInfo> dispatch, vtable, base;
   ASSERT_EQ(Library()->GetTypeInfoOfGuid(IID_ILdap2, dispatch.Put()), S_OK);
   HREFTYPE ref = 0;
@@ -195,6 +204,48 @@ TEST(TypeLibrary, ILdap2ExtendsILdap) {
   vtable->GetRefTypeOfImplType(0, &ref);
   vtable->GetRefTypeInfo(ref, base.Put());
   EXPECT_EQ(Name(base.Get(), MEMBERID_NIL), L"ILdap");
+}
+
+// The base interface of a dual interface's vtable half.
+std::wstring BaseName(REFIID iid) {
+  ComPtr<ITypeInfo> dispatch, vtable, base;
+  EXPECT_EQ(Library()->GetTypeInfoOfGuid(iid, dispatch.Put()), S_OK);
+  HREFTYPE ref = 0;
+  dispatch->GetRefTypeOfImplType(-1, &ref);
+  dispatch->GetRefTypeInfo(ref, vtable.Put());
+  vtable->GetRefTypeOfImplType(0, &ref);
+  vtable->GetRefTypeInfo(ref, base.Put());
+  return base ? Name(base.Get(), MEMBERID_NIL) : L"";
+}
+
+// ILdap3 adds the page author's toolkit after everything of ILdap2, left as it was.
+TEST(TypeLibrary, ILdap3ExtendsILdap2) {
+  ExpectMembers(
+      IID_ILdap3, L"ILdap3 Interface",
+      {{0x22, G, L"DistinguishedName", {L"pVal"}, L"property DistinguishedName", {R | VT_BSTR}},
+       // GetNames answers a DISPID with the names of its first member, the get.
+       {0x22, P, L"DistinguishedName", {L"pVal"}, L"property DistinguishedName", {VT_BSTR}},
+       {0x23,
+        M,
+        L"EscapeFilterValue",
+        {L"Text", L"pVal"},
+        L"method EscapeFilterValue",
+        {VT_BSTR, R | VT_BSTR}},
+       {0x24,
+        M,
+        L"EscapeDNValue",
+        {L"Text", L"pVal"},
+        L"method EscapeDNValue",
+        {VT_BSTR, R | VT_BSTR}},
+       {0x25, P, L"NewParent", {}, L"property NewParent", {VT_BSTR}},
+       {0x26, P, L"KeepOldRDN", {}, L"property KeepOldRDN", {VT_I4}},
+       {0x27, P, L"Partial", {}, L"property Partial", {VT_I4}},
+       {0x28, G, L"Truncated", {L"pVal"}, L"property Truncated", {R | VT_I2}},
+       {0x29, G, L"Succeeded", {L"pVal"}, L"property Succeeded", {R | VT_I2}},
+       {0x2A, P, L"KeepConnection", {}, L"property KeepConnection", {VT_I4}},
+       {0x2B, M, L"ToBase64", {L"Bytes", L"pVal"}, L"method ToBase64", {VT_VARIANT, R | VT_BSTR}}},
+      35);
+  EXPECT_EQ(BaseName(IID_ILdap3), L"ILdap2");
 }
 
 const std::vector<Member> kCollectionMembers = {
@@ -216,6 +267,14 @@ const std::vector<Member> kCollectionMembers = {
 TEST(TypeLibrary, ResultInterfaces) {
   ExpectMembers(IID_IQuery, L"IQuery Interface", kCollectionMembers);
   ExpectMembers(IID_IQuerySub, L"IQuerySub Interface", kCollectionMembers);
+  ExpectMembers(IID_IQuery2, L"IQuery2 Interface",
+                {{0x1,
+                  M,
+                  L"Column",
+                  {L"Name", L"retval"},
+                  L"Given a column name, returns that column, without regard to case.",
+                  {VT_BSTR, R | VT_DISPATCH}}});
+  EXPECT_EQ(BaseName(IID_IQuery2), L"IQuery");
   ExpectMembers(IID_IQueryEntries, L"IQueryEntries Interface",
                 {{0x2, G, L"Attributes", {L"pVal"}, L"property Attributes", {R | VT_BSTR}},
                  {0x5, M, L"ValuesList", {L"newVal"}, L"method ValuesList", {R | VT_VARIANT}}});
@@ -262,8 +321,8 @@ TEST(Dispatch, NamesResolveWithoutRegardToCaseAndArgumentsAreCoerced) {
   EXPECT_EQ(test::FieldsOf(ldap).port, 389);
 }
 
-// Pages and compiled clients of either interface reach the same object; late binding
-// knows every member of both.
+// Pages and compiled clients of any interface reach the same object; late binding knows
+// every member of all three.
 TEST(Dispatch, OneObjectAnswersBothInterfaces) {
   ComPtr<ILdap> ldap = test::NewLdap();
   ComPtr<ILdap2> ldap2;
@@ -275,7 +334,27 @@ TEST(Dispatch, OneObjectAnswersBothInterfaces) {
   ldap->put_Timeout(3);
   EXPECT_EQ(test::FieldsOf(ldap).page_size, 500);
   EXPECT_EQ(test::FieldsOf(ldap).timeout, 3);
-  for (auto [name, want] : {std::pair{L"pagesize", 0x1E}, {L"ENCRYPTION", 0x1F}, {L"Port", 0x2}}) {
+  // The third interface is the same object too, and the old vtables still reach the same
+  // state: a name put through ILdap3 is the one the ILdap DN call extends.
+  ComPtr<ILdap3> ldap3;
+  ASSERT_EQ(ldap2.As(IID_ILdap3, &ldap3), S_OK);
+  ASSERT_EQ(ldap3.As(IID_ILdap, &back), S_OK);
+  EXPECT_EQ(back.Get(), ldap.Get());
+  Bstr given(L"ou=Staff,dc=example,dc=com");
+  ASSERT_EQ(ldap3->put_DistinguishedName(given.Get()), S_OK);
+  Bstr attribute(L"cn"), value(L"Ann Lee");
+  ASSERT_EQ(ldap->DN(attribute.Get(), value.Get()), S_OK);
+  Bstr whole;
+  ASSERT_EQ(ldap3->get_DistinguishedName(whole.Put()), S_OK);
+  EXPECT_STREQ(whole.Get(), L"cn=Ann Lee,ou=Staff,dc=example,dc=com");
+  LONG code = 7;
+  ASSERT_EQ(ldap3->get_ErrorCode(&code), S_OK);
+  EXPECT_EQ(code, 0);
+  for (auto [name, want] : {std::pair{L"pagesize", 0x1E},
+                            {L"ENCRYPTION", 0x1F},
+                            {L"Port", 0x2},
+                            {L"distinguishedname", 0x22},
+                            {L"TOBASE64", 0x2B}}) {
     DISPID id = 0;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     ASSERT_EQ(ldap->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << name;
