@@ -181,15 +181,15 @@ TEST_F(OperationTest, KeptConnectionIsReusedUntilSomethingChanges) {
   ldap3->put_KeepConnection(1);
   ldap_->Delete();
   ldap_->Delete();
-  EXPECT_EQ(lib_.calls,
-            (Calls{"open \"127.0.0.1\" 389", "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
-                   "delete \"cn=Ann\"", "delete \"cn=Ann\""}));
+  EXPECT_EQ(lib_.calls, (Calls{"open \"127.0.0.1\" 389", "option version 3",
+                               "bind_s \"cn=admin\" \"pw\" record size 0 time 0",
+                               "delete \"cn=Ann\"", "delete \"cn=Ann\""}));
   EXPECT_EQ(lib_.open_sessions, 1);
   lib_.calls.clear();
   Put(&ILdap::put_Password, L"other");
   ldap_->Delete();
   EXPECT_EQ(lib_.calls,
-            (Calls{"unbind", "open \"127.0.0.1\" 389",
+            (Calls{"unbind", "open \"127.0.0.1\" 389", "option version 3",
                    "bind_s \"cn=admin\" \"other\" record size 0 time 0", "delete \"cn=Ann\""}));
   lib_.calls.clear();
   lib_.request_rc = LDAP_NO_SUCH_OBJECT;
