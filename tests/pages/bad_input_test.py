@@ -58,7 +58,7 @@ def kinds(host):
         (b"GET /index.asp HTTP/1.1\r\nHost: t\r\nContent-Length: -1\r\n\r\n", 400),
         (b"POST /index.asp HTTP/1.1\r\nHost: t\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 501),
         # Too large: a head over 16 KiB, a body over the limit (refused before it is sent).
-        (b"GET /index.asp HTTP/1.1\r\nHost: t\r\nX-Big: " + b"a" * 20000 + b"\r\n\r\n", 431),
+        (b"GET /index.asp HTTP/1.1\r\nHost: t\r\nX-Big: " + b"a" * 20000 + b"\r\n\r\n", 413),
         (b"POST /index.asp HTTP/1.1\r\nHost: t\r\nContent-Length: 100000000\r\n\r\n", 413),
         # Methods it does not serve.
         (request(b"/index.asp", b"PUT"), 405),

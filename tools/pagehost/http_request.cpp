@@ -131,7 +131,7 @@ size_t FindHeadEnd(const std::string& bytes) {
 Refusal ParseHead(const std::string& head, const Limits& limits, HttpRequest* request,
                   size_t* body_length) {
   *body_length = 0;
-  if (head.size() > limits.header_bytes) return Bad(431, "request header too large");
+  if (head.size() > limits.header_bytes) return Bad(413, "request header too large");
   if (head.find('\0') != std::string::npos) return Bad(400, "NUL in the request head");
   size_t start = 0;
   bool first = true;

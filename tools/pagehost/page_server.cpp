@@ -62,8 +62,6 @@ const char* ReasonOf(int status) {
       return "Request Timeout";
     case 413:
       return "Content Too Large";
-    case 431:
-      return "Request Header Fields Too Large";
     case 500:
       return "Internal Server Error";
     case 501:
@@ -338,7 +336,7 @@ int ReadHead(SOCKET s, const Limits& limits, std::string* buffer, size_t* head_e
   // whole head must arrive within a time limit, counted from its first byte.
   ULONGLONG first_byte = buffer->empty() ? 0 : GetTickCount64();
   while ((*head_end = FindHeadEnd(*buffer)) == std::string::npos) {
-    if (buffer->size() > limits.header_bytes) return 431;
+    if (buffer->size() > limits.header_bytes) return 413;
     if (first_byte && GetTickCount64() - first_byte > kHeadMilliseconds) return 408;
     // Lines must end in CR LF; a head ended by bare line feeds would otherwise wait for
     // an end that never comes.
@@ -349,7 +347,7 @@ int ReadHead(SOCKET s, const Limits& limits, std::string* buffer, size_t* head_e
     if (!first_byte) first_byte = GetTickCount64();
     buffer->append(chunk, n);
   }
-  return *head_end - 4 > limits.header_bytes ? 431 : 0;  // ParseHead finds bare LFs inside
+  return *head_end - 4 > limits.header_bytes ? 413 : 0;  // ParseHead finds bare LFs inside
 }
 
 void Converse(Host& host, SOCKET s, const sockaddr_in& peer) {
@@ -361,7 +359,7 @@ void Converse(Host& host, SOCKET s, const sockaddr_in& peer) {
     if (status < 0) return;
     if (status > 0) {
       SendStatus(s, status,
-                 status == 431   ? "The request head is too large."
+                 status == 413   ? "The request head is too large."
                  : status == 400 ? "Lines of the request head must end in CR LF."
                                  : "The request did not arrive in time.",
                  false);
