@@ -1,5 +1,5 @@
-// The base of every object the host hands to page scripts: IUnknown with a thread-safe
-// count, and IDispatch from a table of member names (no type library: the intrinsic
+// The base of every object the host hands to page scripts: IUnknown from RefCounted, and
+// IDispatch from a table of member names (no type library: the intrinsic
 // objects are late-bound only, and names resolve without regard to case, as in VBScript).
 // Itf is IDispatch or a dual interface derived from it (IRequest, IRequestDictionary,
 // IStringList), so the object answers both the script engines and compiled callers.
@@ -10,6 +10,8 @@
 
 #include <string>
 #include <vector>
+
+#include "tools/pagehost/ref_counted.h"
 
 namespace pagehost {
 
@@ -61,31 +63,8 @@ HRESULT ObjectProperty(IDispatch* object, const Invocation& call);
 bool TextOf(const VARIANT& value, std::wstring* text);
 
 template <class Itf>
-class ScriptObject : public Itf {
+class ScriptObject : public RefCounted<Itf> {
  public:
-  ScriptObject() = default;
-  ScriptObject(const ScriptObject&) = delete;
-  ScriptObject& operator=(const ScriptObject&) = delete;
-  virtual ~ScriptObject() = default;
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, OwnIid())) {
-      *out = static_cast<Itf*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
-
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
     *count = 0;
@@ -126,7 +105,11 @@ class ScriptObject : public Itf {
   virtual REFIID OwnIid() const { return IID_IDispatch; }
 
  private:
-  LONG refs_ = 1;  // the creator's reference
+  void* Interface(REFIID riid) override {
+    const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+                       IsEqualIID(riid, OwnIid());
+    return known ? static_cast<Itf*>(this) : nullptr;
+  }
 };
 
 }  // namespace pagehost

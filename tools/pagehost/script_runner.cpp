@@ -220,7 +220,7 @@ std::wstring KnownErrorText(HRESULT code, bool vbscript) {
       {1049, L"Expected Let or Set or Get in property declaration"},
       {1050, L"Expected 'Property'"},
       {1053, L"Class initialize or terminate do not have arguments"},
-      {1057, L"'Default' specification must also specify 'Public'"},
+      {1057, L"A 'Default' member must also be declared 'Public'"},
       {5017, L"Syntax error in regular expression"},
       {5018, L"Unexpected quantifier"},
       {5019, L"Expected ']' in regular expression"},

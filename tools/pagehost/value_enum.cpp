@@ -2,29 +2,16 @@
 
 #include <new>
 
+#include "tools/pagehost/ref_counted.h"
+
 namespace pagehost {
 
 namespace {
 
-class TextEnum final : public IEnumVARIANT {
+class TextEnum final : public RefCounted<IEnumVARIANT> {
  public:
   TextEnum(std::vector<std::wstring> texts, size_t at) : texts_(std::move(texts)), at_(at) {}
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IEnumVARIANT))
-      return E_NOINTERFACE;
-    *out = static_cast<IEnumVARIANT*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
     if (!out) return E_POINTER;
     ULONG n = 0;
@@ -51,7 +38,11 @@ class TextEnum final : public IEnumVARIANT {
   }
 
  private:
-  LONG refs_ = 1;
+  void* Interface(REFIID riid) override {
+    const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT);
+    return known ? static_cast<IEnumVARIANT*>(this) : nullptr;
+  }
+
   std::vector<std::wstring> texts_;
   size_t at_;
 };

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "policy/context_interfaces.h"
+#include "tools/pagehost/ref_counted.h"
 
 namespace {
 
@@ -16,29 +17,10 @@ IRequest* ThreadRequest() {
   return g_slot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<IRequest*>(TlsGetValue(g_slot));
 }
 
-class Context final : public IObjectContext, public IGetContextProperties {
+class Context final : public pagehost::RefCounted<IObjectContext, IGetContextProperties> {
  public:
   explicit Context(IRequest* request) : request_(request) { request_->AddRef(); }
   ~Context() { request_->Release(); }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IObjectContext)) {
-      *out = static_cast<IObjectContext*>(this);
-    } else if (IsEqualIID(iid, IID_IGetContextProperties)) {
-      *out = static_cast<IGetContextProperties*>(this);
-    }
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
 
   // No transactions in the page host.
   STDMETHODIMP CreateInstance(REFCLSID clsid, REFIID iid, LPVOID* out) override {
@@ -75,7 +57,15 @@ class Context final : public IObjectContext, public IGetContextProperties {
   STDMETHODIMP EnumNames(IEnumNames**) override { return E_NOTIMPL; }
 
  private:
-  LONG refs_ = 1;
+  void* Interface(REFIID iid) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IObjectContext)) {
+      return static_cast<IObjectContext*>(this);
+    }
+    if (IsEqualIID(iid, IID_IGetContextProperties))
+      return static_cast<IGetContextProperties*>(this);
+    return nullptr;
+  }
+
   IRequest* request_;
 };
 
