@@ -35,6 +35,11 @@ pid=$!
 while kill -0 "$pid" 2>/dev/null; do
   if [ -f "$work/request" ]; then
     read -r command delay <"$work/request" || true
+    # The program may have made the file and not yet written its command: look again.
+    if [ -z "${command:-}" ]; then
+      sleep 0.05
+      continue
+    fi
     case "$command" in
       stop) "$slapd" stop "$work/server" ;;
       restart) "$slapd" restart "$work/server" ;;
